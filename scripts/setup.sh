@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Vistrel needs.
+# Idempotent: only missing packages are installed, and the package lists are
+# refreshed once, only when something has to be installed.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config ninja-build
+  qtbase5-dev qtbase5-dev-tools libqt5opengl5-dev
+  libturbojpeg0-dev libjpeg62-turbo-dev
+  libbenchmark-dev
+  fonts-dejavu-core
+  ffmpeg
+  xvfb xauth x11-apps
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  clang-format ccache
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
