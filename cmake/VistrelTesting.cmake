@@ -9,7 +9,8 @@ function(vistrel_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE Qt5::Test ${T_LIBS})
-  set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  # Tests sit beside the shared libraries, as programs do, so run-time loading finds them the same way.
+  set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON)
   vistrel_register_test(NAME ${T_NAME} COMMAND $<TARGET_FILE:${T_NAME}> LABELS ${T_LABELS} TIMEOUT ${T_TIMEOUT})
 endfunction()
 
