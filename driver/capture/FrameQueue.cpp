@@ -1,0 +1,44 @@
+#include "driver/capture/FrameQueue.h"
+
+#include <QMutexLocker>
+
+bool FrameQueue::isEmpty() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_frames.empty();
+}
+
+int FrameQueue::size() const
+{
+    QMutexLocker lock(&m_mutex);
+    return static_cast<int>(m_frames.size());
+}
+
+FrameBuffer FrameQueue::takeOldest()
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_frames.empty())
+        return {};
+    FrameBuffer frame = std::move(m_frames.front());
+    m_frames.pop_front();
+    return frame;
+}
+
+void FrameQueue::append(const FrameBuffer &frame)
+{
+    if (frame.isNull())
+        return;
+    QMutexLocker lock(&m_mutex);
+    m_frames.push_back(frame);
+}
+
+void FrameQueue::clear()
+{
+    // Release the frames outside the lock: the last handle frees the bytes, which need not
+    // hold up the other side.
+    std::deque<FrameBuffer> dropped;
+    {
+        QMutexLocker lock(&m_mutex);
+        dropped.swap(m_frames);
+    }
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "driver/capture/FrameBuffer.h"
+
+#include <QMutex>
+
+#include <deque>
+
+// An ordered list of frames, oldest first, safe to use from several threads. Every operation
+// takes and releases the queue's own mutex, so callers may combine it with locks of their own
+// as long as they never call back in while holding it.
+class FrameQueue
+{
+public:
+    FrameQueue() = default;
+    FrameQueue(const FrameQueue &) = delete;
+    FrameQueue &operator=(const FrameQueue &) = delete;
+
+    bool isEmpty() const;
+    int size() const;
+
+    // Removes and returns the oldest frame; a null handle when the queue is empty.
+    FrameBuffer takeOldest();
+
+    // Adds a frame at the back. Null handles are ignored: they hold no bytes to reuse.
+    void append(const FrameBuffer &frame);
+
+    void clear();
+
+private:
+    mutable QMutex m_mutex;
+    std::deque<FrameBuffer> m_frames;
+};
