@@ -4,6 +4,8 @@
 
 SortedKeyValueItemList::SortedKeyValueItemList(QObject *parent) : QSortFilterProxyModel(parent)
 {
+    // Registered by name so that queued connections and spies can carry the enum.
+    qRegisterMetaType<SortedKeyValueItemList::SortType>();
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     sort(0, Qt::AscendingOrder);
 }
@@ -32,7 +34,7 @@ bool SortedKeyValueItemList::set_searchPattern(QString searchPattern)
     return true;
 }
 
-bool SortedKeyValueItemList::set_sortType(SortType sortType)
+bool SortedKeyValueItemList::set_sortType(SortedKeyValueItemList::SortType sortType)
 {
     if (static_cast<int>(this->sortType) == static_cast<int>(sortType)) {
         return false;

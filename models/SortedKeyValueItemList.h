@@ -14,7 +14,8 @@ class SortedKeyValueItemList : public QSortFilterProxyModel
     Q_OBJECT
     Q_PROPERTY(
         QString searchPattern READ get_searchPattern WRITE set_searchPattern NOTIFY searchPatternChanged)
-    Q_PROPERTY(SortType sortType READ get_sortType WRITE set_sortType NOTIFY sortTypeChanged)
+    Q_PROPERTY(
+        SortedKeyValueItemList::SortType sortType READ get_sortType WRITE set_sortType NOTIFY sortTypeChanged)
     Q_PROPERTY(bool sortAscending READ get_sortAscending WRITE set_sortAscending NOTIFY sortAscendingChanged)
 
 public:
@@ -39,12 +40,13 @@ public:
 
 signals:
     void searchPatternChanged(QString searchPattern);
-    void sortTypeChanged(SortType sortType);
+    // Qualified: the name must match the registered enum type.
+    void sortTypeChanged(SortedKeyValueItemList::SortType sortType);
     void sortAscendingChanged(bool sortAscending);
 
 public slots:
     bool set_searchPattern(QString searchPattern);
-    bool set_sortType(SortType sortType);
+    bool set_sortType(SortedKeyValueItemList::SortType sortType);
     bool set_sortAscending(bool sortAscending);
 
 protected:
