@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SnapshotRequest
+{
+    static constexpr int64_t kLastFrame = -1;
+    int64_t frame = kLastFrame; // index counted from 0, or kLastFrame
+    std::string path;
+};
+
+struct CaptureOptions
+{
+    bool showHelp = false;
+    bool listDevices = false;
+    std::string device = "VistrelToolx64";
+    std::string output = "capture.avi";
+    uint64_t frames = 0; // 0: not limited by count
+    double seconds = 0;  // 0: not limited by time
+    std::vector<SnapshotRequest> snapshots;
+};
+
+// Parses the command line (argv[0] is the program). Without --frames or --seconds a recording lasts
+// kDefaultSeconds. On a bad argument returns false with a one-line reason in *error.
+bool parseCaptureOptions(int argc, const char *const *argv, CaptureOptions *options, std::string *error);
+std::string captureUsage(const char *program);
+
+constexpr double kDefaultSeconds = 5;

@@ -1,0 +1,8 @@
+#pragma once
+
+enum class FrameKind
+{
+    Placeholder,
+    Repeated,
+    New
+};
