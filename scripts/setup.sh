@@ -8,6 +8,7 @@ packages=(
   build-essential cmake pkg-config ninja-build
   qtbase5-dev qtbase5-dev-tools libqt5opengl5-dev
   libturbojpeg0-dev libjpeg62-turbo-dev
+  zlib1g-dev
   libbenchmark-dev
   fonts-dejavu-core
   ffmpeg
