@@ -3,7 +3,9 @@
 
 #include "platform/windows/win32_errors.h"
 
-typedef INT_PTR(WINAPI *FARPROC)();
+// Windows returns INT_PTR here; the generic function type lets callers cast to the real signature without
+// -Wcast-function-type complaints.
+typedef void(WINAPI *FARPROC)();
 
 #define DLL_PROCESS_DETACH 0
 #define DLL_PROCESS_ATTACH 1

@@ -1,0 +1,15 @@
+#include "platform/windows/win32.h"
+
+namespace {
+thread_local DWORD lastError = ERROR_SUCCESS;
+}
+
+DWORD GetLastError()
+{
+    return lastError;
+}
+
+void SetLastError(DWORD dwErrCode)
+{
+    lastError = dwErrCode;
+}
