@@ -77,6 +77,7 @@ bool FrameConverter::convertUnchecked(const uchar *jpeg, qint64 length, const QS
     if (tjDecompressHeader2(m_decompressor, const_cast<uchar *>(jpeg), static_cast<unsigned long>(length),
                             &width, &height, &subsampling) != 0) {
         logRejected("not a JPEG");
+        resetDecompressor();
         return false;
     }
     const QSize sourceSize(width, height);
@@ -98,10 +99,12 @@ bool FrameConverter::convertUnchecked(const uchar *jpeg, qint64 length, const QS
     if (sourceSize == outputSize)
         return decompress(jpeg, length, sourceSize, destination, TJPF_BGR, TJFLAG_FASTDCT | TJFLAG_BOTTOMUP);
 
-    m_decodeBuffer.resize(size_t(width) * size_t(height) * 3);
-    if (!decompress(jpeg, length, sourceSize, m_decodeBuffer.data(), TJPF_RGB, TJFLAG_FASTDCT))
+    m_decodeBuffer.resize(size_t(width) * size_t(height) * 3 + FrameScaler::sourcePadding);
+    if (!decompress(jpeg, length, sourceSize, m_decodeBuffer.data(), TJPF_BGR, TJFLAG_FASTDCT))
         return false;
-    return scaleNearest(sourceSize, outputSize, frame);
+    m_scaler.prepare(sourceSize, outputSize);
+    m_scaler.scale(m_decodeBuffer.data(), destination);
+    return true;
 }
 
 bool FrameConverter::decompress(const uchar *jpeg, qint64 length, const QSize &size, uchar *destination,
@@ -113,23 +116,20 @@ bool FrameConverter::decompress(const uchar *jpeg, qint64 length, const QSize &s
     // only a fatal error leaves nothing worth showing.
     if (rc != 0 && tjGetErrorCode(m_decompressor) == TJERR_FATAL) {
         logRejected("JPEG data cannot be decoded");
+        resetDecompressor();
         return false;
     }
     return true;
 }
 
-bool FrameConverter::scaleNearest(const QSize &sourceSize, const QSize &outputSize, QByteArray &frame)
+void FrameConverter::resetDecompressor()
 {
-    const QImage source(m_decodeBuffer.data(), sourceSize.width(), sourceSize.height(),
-                        sourceSize.width() * 3, QImage::Format_RGB888);
-    const QImage scaled = source.scaled(outputSize, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                              .convertToFormat(QImage::Format_RGB888)
-                              .rgbSwapped();
-    if (scaled.size() != outputSize || !copyBottomUp(scaled, frame)) {
-        logRejected("out of memory");
-        return false;
-    }
-    return true;
+    // After some errors (a header declaring an empty picture, for one) the decompressor is left
+    // mid-way and refuses every later JPEG; a fresh one lets the next camera frame through.
+    tjDestroy(m_decompressor);
+    m_decompressor = tjInitDecompress();
+    if (!m_decompressor)
+        qDebug() << "JPEG decoder could not be created:" << tjGetErrorStr();
 }
 
 bool FrameConverter::copyBottomUp(const QImage &picture, QByteArray &bytes)

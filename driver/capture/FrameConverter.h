@@ -1,6 +1,7 @@
 #pragma once
 
 #include "driver/capture/FrameBuffer.h"
+#include "driver/capture/FrameScaler.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -50,8 +51,10 @@ private:
     bool convertUnchecked(const uchar *jpeg, qint64 length, const QSize &outputSize, QByteArray &frame);
     bool decompress(const uchar *jpeg, qint64 length, const QSize &size, uchar *destination, int pixelFormat,
                     int flags);
-    bool scaleNearest(const QSize &sourceSize, const QSize &outputSize, QByteArray &frame);
+
+    void resetDecompressor();
 
     void *m_decompressor = nullptr;
     std::vector<uchar> m_decodeBuffer;
+    FrameScaler m_scaler;
 };
