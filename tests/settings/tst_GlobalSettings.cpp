@@ -84,103 +84,45 @@ private slots:
         QCOMPARE(settings->isSandboxed(), false);
     }
 
-    void handMadeValuesLoadConverted_data()
+    void saveRewritesTheWholeStore_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<QString>("property");
-        QTest::addColumn<QVariant>("loaded");
-        QTest::newRow("fps as text") << "videoFps" << QVariant(QStringLiteral("25")) << "videoFps"
-                                     << QVariant(25.0);
-        QTest::newRow("fps zero kept") << "videoFps" << QVariant(0) << "videoFps" << QVariant(0.0);
-        QTest::newRow("fps garbage") << "videoFps" << QVariant(QStringLiteral("fast")) << "videoFps"
-                                     << QVariant(0.0);
-        QTest::newRow("size garbage")
-            << "videoResolution" << QVariant(QStringLiteral("big")) << "videoResolution" << QVariant(QSize());
-        QTest::newRow("map garbage") << "deviceInfo" << QVariant(42) << "deviceInfo"
-                                     << QVariant(QVariantMap());
-        QTest::newRow("version") << "lastAppVersion" << QVariant(7) << "lastAppVersion" << QVariant(7);
-        QTest::newRow("window pos") << "desktopMainWindowPos" << QVariant(QPoint(10, 20))
-                                    << "desktopMainWindowPos" << QVariant(QPoint(10, 20));
-    }
-
-    void handMadeValuesLoadConverted()
-    {
-        QFETCH(QString, key);
-        QFETCH(QVariant, stored);
-        QFETCH(QString, property);
-        QFETCH(QVariant, loaded);
-        {
-            QSettings settings = store();
-            settings.setValue(key, stored);
-        }
-        QCOMPARE(loadedProperties().value(property), loaded);
+        QTest::addColumn<QVariantMap>("handMade");
+        QTest::addColumn<QVariantMap>("saved");
+        const QVariantMap windowDefaults{{"desktopMainWindowMaximized", false},
+                                         {"desktopMainWindowSize", QSize(0, 0)},
+                                         {"desktopMainWindowPos", QPoint(-1, -1)}};
+        const QVariantMap window{{"desktopMainWindowMaximized", true},
+                                 {"desktopMainWindowSize", QSize(800, 600)},
+                                 {"desktopMainWindowPos", QPoint(300, -20)}};
+        QTest::newRow("first save writes window defaults") << QVariantMap() << windowDefaults;
+        QTest::newRow("window state survives") << window << window;
+        QTest::newRow("version survives")
+            << QVariantMap{{"lastAppVersion", 12}} << QVariantMap{{"lastAppVersion", 12}};
+        QTest::newRow("unknown key dropped")
+            << QVariantMap{{"leftover", "old"}, {"videoFps", 25.0}} << QVariantMap{{"videoFps", 25.0}};
     }
 
     void saveRewritesTheWholeStore()
     {
+        QFETCH(QVariantMap, handMade);
+        QFETCH(QVariantMap, saved);
         {
             QSettings settings = store();
-            settings.setValue(QStringLiteral("leftover"), QStringLiteral("from an older version"));
-            settings.setValue(QStringLiteral("lastAppVersion"), 12);
-        }
-        std::unique_ptr<GlobalSettings> settings(GlobalSettings::instance(nullptr));
-        QVERIFY(settings->set_videoFps(25.0));
-        settings->saveSettings();
-        settings->saveSettings();
-
-        QSettings saved = store();
-        QCOMPARE(saved.allKeys().size(), 9);
-        QVERIFY(!saved.contains(QStringLiteral("leftover")));
-        QCOMPARE(saved.value(QStringLiteral("lastAppVersion")), QVariant(12));
-        QCOMPARE(saved.value(QStringLiteral("videoFps")), QVariant(25.0));
-        // A store that never had window keys gets the load defaults written back.
-        QCOMPARE(saved.value(QStringLiteral("desktopMainWindowSize")), QVariant(QSize(0, 0)));
-        QCOMPARE(saved.value(QStringLiteral("desktopMainWindowPos")), QVariant(QPoint(-1, -1)));
-        QCOMPARE(saved.value(QStringLiteral("desktopMainWindowMaximized")).toBool(), false);
-    }
-
-    void untouchedWindowKeysSurviveSaves()
-    {
-        {
-            QSettings settings = store();
-            settings.setValue(QStringLiteral("desktopMainWindowPos"), QPoint(300, -20));
-            settings.setValue(QStringLiteral("desktopMainWindowSize"), QSize(800, 600));
-            settings.setValue(QStringLiteral("desktopMainWindowMaximized"), true);
+            for (auto it = handMade.cbegin(); it != handMade.cend(); ++it) {
+                settings.setValue(it.key(), it.value());
+            }
         }
         for (int round = 0; round < 2; ++round) {
             std::unique_ptr<GlobalSettings> settings(GlobalSettings::instance(nullptr));
             settings->saveSettings();
         }
-        QSettings saved = store();
-        QCOMPARE(saved.value(QStringLiteral("desktopMainWindowPos")), QVariant(QPoint(300, -20)));
-        QCOMPARE(saved.value(QStringLiteral("desktopMainWindowSize")), QVariant(QSize(800, 600)));
-        QCOMPARE(saved.value(QStringLiteral("desktopMainWindowMaximized")).toBool(), true);
-    }
-
-    void valuesAreStoredTyped()
-    {
-        std::unique_ptr<GlobalSettings> settings(GlobalSettings::instance(nullptr));
-        settings->set_videoResolution(QSize(1280, 720));
-        settings->set_deviceInfo(
-            camera(QStringLiteral("EOS 90D"), QStringLiteral("usb:001,004"), QSize(1024, 680)));
-        settings->saveSettings();
-
-        QSettings saved = store();
-        QCOMPARE(saved.value(QStringLiteral("videoResolution")).userType(), int(QMetaType::QSize));
-        QCOMPARE(saved.value(QStringLiteral("desktopMainWindowPos")).userType(), int(QMetaType::QPoint));
-        const QVariant device = saved.value(QStringLiteral("deviceInfo"));
-        QCOMPARE(device.userType(), int(QMetaType::QVariantMap));
-        QCOMPARE(device.toMap().value(QStringLiteral("nr")).userType(), int(QMetaType::QSize));
-    }
-
-    void destroyingWritesNothing()
-    {
-        {
-            std::unique_ptr<GlobalSettings> settings(GlobalSettings::instance(nullptr));
-            settings->set_videoFps(12.5);
+        QSettings settings = store();
+        QCOMPARE(settings.allKeys().size(), 9);
+        QVERIFY(!settings.contains(QStringLiteral("leftover")));
+        for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
+            QCOMPARE(settings.value(it.key()).userType(), it.value().userType());
+            QCOMPARE(settings.value(it.key()), it.value());
         }
-        QVERIFY(store().allKeys().isEmpty());
     }
 
     void secondProcessLoadsWhatWasSaved()
@@ -214,56 +156,6 @@ private slots:
         for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
             QCOMPARE(loaded.value(it.key()).userType(), it.value().userType());
             QCOMPARE(loaded.value(it.key()), it.value());
-        }
-    }
-
-    void settersReportOnlyChanges_data()
-    {
-        QTest::addColumn<QByteArray>("property");
-        QTest::addColumn<QVariant>("value");
-        QTest::newRow("selectedLanguage") << QByteArray("selectedLanguage") << QVariant(QStringLiteral("fr"));
-        QTest::newRow("lastAppVersion") << QByteArray("lastAppVersion") << QVariant(5);
-        QTest::newRow("desktopMainWindowMaximized")
-            << QByteArray("desktopMainWindowMaximized") << QVariant(true);
-        QTest::newRow("desktopMainWindowSize")
-            << QByteArray("desktopMainWindowSize") << QVariant(QSize(640, 480));
-        QTest::newRow("desktopMainWindowPos") << QByteArray("desktopMainWindowPos") << QVariant(QPoint(4, 5));
-        QTest::newRow("videoResolution") << QByteArray("videoResolution") << QVariant(QSize(640, 480));
-        QTest::newRow("videoFps") << QByteArray("videoFps") << QVariant(59.94);
-        QTest::newRow("customResolution") << QByteArray("customResolution") << QVariant(true);
-        QTest::newRow("deviceInfo") << QByteArray("deviceInfo")
-                                    << QVariant(
-                                           camera(QStringLiteral("EOS M50"), QStringLiteral("p"), QSize()));
-    }
-
-    // Through the meta-object, as a form or script would; the window setters are only reachable so.
-    void settersReportOnlyChanges()
-    {
-        QFETCH(QByteArray, property);
-        QFETCH(QVariant, value);
-        std::unique_ptr<GlobalSettings> settings(GlobalSettings::instance(nullptr));
-        const QMetaObject *meta = settings->metaObject();
-        const QMetaProperty metaProperty = meta->property(meta->indexOfProperty(property.constData()));
-        const QByteArray setterName = "set_" + property;
-        QMetaMethod setter;
-        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
-            if (meta->method(i).name() == setterName) {
-                setter = meta->method(i);
-            }
-        }
-        QVERIFY(setter.isValid());
-        QCOMPARE(setter.parameterNames(), QList<QByteArray>{property});
-
-        QSignalSpy changed(settings.get(), metaProperty.notifySignal());
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            bool result = false;
-            QVariant argument = value;
-            QVERIFY(setter.invoke(settings.get(), Qt::DirectConnection, Q_RETURN_ARG(bool, result),
-                                  QGenericArgument(argument.typeName(), argument.constData())));
-            QCOMPARE(result, attempt == 0);
-            QCOMPARE(changed.count(), 1);
-            QCOMPARE(changed.first().first(), value);
-            QCOMPARE(metaProperty.read(settings.get()), value);
         }
     }
 
@@ -317,6 +209,7 @@ private slots:
         first->set_videoFps(15.0);
 
         delete first;
+        QVERIFY2(store().allKeys().isEmpty(), "only saveSettings() writes the store");
         {
             QSettings settings = store();
             settings.setValue(QStringLiteral("videoFps"), 24.0);
@@ -325,50 +218,6 @@ private slots:
         QVERIFY(second != nullptr);
         QCOMPARE(second->parent(), &secondOwner);
         QCOMPARE(second->get_videoFps(), 24.0);
-    }
-
-    void languageChoiceIsIgnored()
-    {
-        std::unique_ptr<GlobalSettings> settings(GlobalSettings::instance(nullptr));
-        QSignalSpy spy(settings.get(), &GlobalSettings::selectedLanguageChanged);
-        settings->selectLanguage(QStringLiteral("de"));
-        QCOMPARE(settings->get_selectedLanguage(), QString());
-        QCOMPARE(spy.count(), 0);
-    }
-
-    void metaObjectListsTheInterfaceInOrder()
-    {
-        const QMetaObject &meta = GlobalSettings::staticMetaObject;
-        const QStringList properties{"selectedLanguage",
-                                     "lastAppVersion",
-                                     "desktopMainWindowMaximized",
-                                     "desktopMainWindowSize",
-                                     "desktopMainWindowPos",
-                                     "videoResolution",
-                                     "videoFps",
-                                     "customResolution",
-                                     "deviceInfo"};
-        QCOMPARE(meta.propertyCount() - meta.propertyOffset(), properties.size());
-        QStringList signalNames;
-        QStringList slotNames;
-        for (int i = 0; i < properties.size(); ++i) {
-            const QMetaProperty property = meta.property(meta.propertyOffset() + i);
-            QCOMPARE(QString::fromLatin1(property.name()), properties.at(i));
-            QCOMPARE(property.isWritable(),
-                     !properties.at(i).startsWith(QLatin1String("desktopMainWindowS")) &&
-                         properties.at(i) != QLatin1String("desktopMainWindowPos"));
-            signalNames << properties.at(i) + QLatin1String("Changed");
-            slotNames << QLatin1String("set_") + properties.at(i);
-        }
-        const QStringList expected =
-            signalNames + slotNames + QStringList{"saveSettings", "isSandboxed", "selectLanguage"};
-        QStringList methods;
-        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
-            methods << QString::fromLatin1(meta.method(i).name());
-        }
-        QCOMPARE(methods, expected);
-        const int windowSize = meta.indexOfSlot("set_desktopMainWindowSize(QSize)");
-        QCOMPARE(meta.method(windowSize).access(), QMetaMethod::Protected);
     }
 };
 
