@@ -1,0 +1,100 @@
+#include "driver/filter/VistrelServer.h"
+
+#include "driver/filter/AMovieSetup.h"
+#include "driver/filter/CVCam.h"
+#include "driver/filter/DllEntry.h"
+#include "driver/filter/VistrelCamGuids.h"
+
+const WCHAR kVistrelServerName[] = L"Virtual-Vistrel-x64";
+const WCHAR kVistrelFilterName[] = L"VistrelToolx64";
+
+namespace {
+
+// The registration records name the pin through a non-const pointer, as the SDK declares them.
+WCHAR outputPinName[] = L"Output";
+
+} // namespace
+
+const AMOVIESETUP_MEDIATYPE sudVistrelPinTypes = {&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24};
+
+const AMOVIESETUP_PIN sudVistrelOutputPin = {
+    outputPinName,
+    FALSE,       // rendered
+    TRUE,        // output
+    FALSE,       // zero instances allowed
+    FALSE,       // many instances allowed
+    &CLSID_NULL, // connects to filter
+    NULL,        // connects to pin
+    1,
+    &sudVistrelPinTypes,
+};
+
+const AMOVIESETUP_FILTER sudVistrelCam = {
+    &CLSID_VistrelCam, kVistrelFilterName, MERIT_DO_NOT_USE, 1, &sudVistrelOutputPin,
+};
+
+CFactoryTemplate g_Templates[] = {
+    {kVistrelServerName, &CLSID_VistrelCam, CVCam::CreateInstance, NULL, &sudVistrelCam},
+};
+int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
+
+HRESULT registerServer(bool registering)
+{
+    // 1. The library's own path, which the server keys record.
+    char modulePath[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(g_hInst, modulePath, MAX_PATH);
+    if (length == 0)
+        return AmHresultFromWin32(GetLastError());
+    // A path cut to fit the buffer would be registered as if it were whole, and no application could
+    // load the server from it.
+    if (length >= MAX_PATH)
+        return AmHresultFromWin32(ERROR_INSUFFICIENT_BUFFER);
+
+    // 2. The registry takes the path as UTF-16.
+    WCHAR widePath[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, modulePath, -1, widePath, MAX_PATH) == 0)
+        return AmHresultFromWin32(GetLastError());
+
+    // 3.
+    const HRESULT comInit = CoInitialize(NULL);
+    HRESULT hr = comInit;
+
+    // 4. Server keys first, so the category entry never names a class that cannot be created.
+    if (registering)
+        hr = AMovieSetupRegisterServer(CLSID_VistrelCam, kVistrelServerName, widePath, L"Both",
+                                       L"InprocServer32");
+
+    // 5.
+    if (SUCCEEDED(hr)) {
+        IFilterMapper2 *mapper = NULL;
+        hr = CoCreateInstance(CLSID_FilterMapper2, NULL, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                              reinterpret_cast<void **>(&mapper));
+        if (SUCCEEDED(hr)) {
+            if (registering) {
+                IMoniker *moniker = NULL;
+                REGFILTER2 filter{};
+                filter.dwVersion = 1;
+                filter.dwMerit = MERIT_DO_NOT_USE;
+                filter.cPins = 1;
+                filter.rgPins = &sudVistrelOutputPin;
+                hr = mapper->RegisterFilter(CLSID_VistrelCam, kVistrelFilterName, &moniker,
+                                            &CLSID_VideoInputDeviceCategory, NULL, &filter);
+                if (moniker != NULL)
+                    moniker->Release();
+            } else {
+                hr = mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, NULL, CLSID_VistrelCam);
+            }
+            mapper->Release();
+        }
+    }
+
+    // 6. The server keys go only once nothing in the category refers to them any more.
+    if (!registering && SUCCEEDED(hr))
+        hr = AMovieSetupUnregisterServer(CLSID_VistrelCam);
+
+    // 7.
+    CoFreeUnusedLibraries();
+    if (SUCCEEDED(comInit))
+        CoUninitialize();
+    return hr;
+}
