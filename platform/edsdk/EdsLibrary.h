@@ -5,6 +5,9 @@
 namespace EdsLibrary {
 
 #ifdef _WIN32
+// The SDK's calling convention, for pointers to its functions.
+#define EDS_CALL __stdcall
+
 inline constexpr const char *fileName = "EDSDK.dll";
 
 // GetProcAddress's second argument for an operation: its ordinal as a resource-style integer.
@@ -13,6 +16,8 @@ inline const char *procName(unsigned short ordinal, const char * /*name*/)
     return reinterpret_cast<const char *>(static_cast<unsigned long long>(ordinal));
 }
 #else
+#define EDS_CALL
+
 inline constexpr const char *fileName = "libEDSDK.so";
 
 inline const char *procName(unsigned short /*ordinal*/, const char *name)
