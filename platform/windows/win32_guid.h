@@ -43,9 +43,10 @@ inline bool operator!=(REFGUID a, REFGUID b)
     return !IsEqualGUID(a, b);
 }
 
-// One definition per constant across all libraries: an inline constexpr object, usable in headers.
+// A constant per translation unit (const at namespace scope has internal linkage). An inline variable would
+// become a GNU "unique" symbol, which makes the library that defines it impossible to unload.
 #define DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8)                                         \
-    inline constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+    constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
 
 DEFINE_GUID(GUID_NULL, 0x00000000, 0x0000, 0x0000, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00);
 #define CLSID_NULL GUID_NULL
