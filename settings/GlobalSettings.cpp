@@ -1,6 +1,8 @@
 #include "settings/GlobalSettings.h"
 
 #include <QCoreApplication>
+#include <QDebug>
+#include <QMetaType>
 #include <QPointer>
 #include <QSettings>
 #include <QtGlobal>
@@ -25,6 +27,20 @@ QString windowKey(const char *pattern)
 const char *const patternWindowMaximized = "desktop%1WindowMaximized";
 const char *const patternWindowSize = "desktop%1WindowSize";
 const char *const patternWindowPos = "desktop%1WindowPos";
+
+// The stored value, or the fallback when the key is absent. A value that is not of the
+// setting's type still converts as QVariant converts it (to the type's empty value at
+// worst); the log line tells why a choice was lost.
+QVariant storedValue(const QSettings &settings, const QString &key, const QVariant &fallback, int typeId)
+{
+    const QVariant value = settings.value(key, fallback);
+    QVariant probe = value;
+    if (value.isValid() && !probe.convert(typeId)) {
+        qDebug().nospace() << "Settings value " << key << " cannot be read as "
+                           << QMetaType::typeName(typeId);
+    }
+    return value;
+}
 
 // Frame rates closer than this are the same rate; spares listeners from float noise.
 constexpr double fpsTolerance = 1e-9;
@@ -52,15 +68,18 @@ GlobalSettings *GlobalSettings::instance(QObject *parent)
 
 void GlobalSettings::loadSettings(QSettings &settings)
 {
-    selectedLanguage = settings.value(keySelectedLanguage, QString()).toString();
-    lastAppVersion = settings.value(keyLastAppVersion, 0).toInt();
-    videoResolution = settings.value(keyVideoResolution, QSize(960, 640)).toSize();
-    videoFps = settings.value(keyVideoFps, 30).toDouble();
-    customResolution = settings.value(keyCustomResolution, false).toBool();
-    deviceInfo = settings.value(keyDeviceInfo, QVariant()).toMap();
-    desktopMainWindowMaximized = settings.value(windowKey(patternWindowMaximized), false).toBool();
-    desktopMainWindowSize = settings.value(windowKey(patternWindowSize), QSize(0, 0)).toSize();
-    desktopMainWindowPos = settings.value(windowKey(patternWindowPos), QPoint(-1, -1)).toPoint();
+    selectedLanguage = storedValue(settings, keySelectedLanguage, QString(), QMetaType::QString).toString();
+    lastAppVersion = storedValue(settings, keyLastAppVersion, 0, QMetaType::Int).toInt();
+    videoResolution = storedValue(settings, keyVideoResolution, QSize(960, 640), QMetaType::QSize).toSize();
+    videoFps = storedValue(settings, keyVideoFps, 30, QMetaType::Double).toDouble();
+    customResolution = storedValue(settings, keyCustomResolution, false, QMetaType::Bool).toBool();
+    deviceInfo = storedValue(settings, keyDeviceInfo, QVariant(), QMetaType::QVariantMap).toMap();
+    desktopMainWindowMaximized =
+        storedValue(settings, windowKey(patternWindowMaximized), false, QMetaType::Bool).toBool();
+    desktopMainWindowSize =
+        storedValue(settings, windowKey(patternWindowSize), QSize(0, 0), QMetaType::QSize).toSize();
+    desktopMainWindowPos =
+        storedValue(settings, windowKey(patternWindowPos), QPoint(-1, -1), QMetaType::QPoint).toPoint();
 }
 
 void GlobalSettings::writeSettings(QSettings &settings)

@@ -84,6 +84,37 @@ private slots:
         QCOMPARE(settings->isSandboxed(), false);
     }
 
+    void unreadableValuesLoadEmptyAndAreLogged_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QVariant>("loaded");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("fps as text") << "videoFps" << QVariant("25") << QVariant(25.0) << QString();
+        QTest::newRow("fps garbage") << "videoFps" << QVariant("fast") << QVariant(0.0)
+                                     << "Settings value \"videoFps\" cannot be read as double";
+        QTest::newRow("size garbage") << "videoResolution" << QVariant("big") << QVariant(QSize())
+                                      << "Settings value \"videoResolution\" cannot be read as QSize";
+        QTest::newRow("map garbage") << "deviceInfo" << QVariant(42) << QVariant(QVariantMap())
+                                     << "Settings value \"deviceInfo\" cannot be read as QVariantMap";
+    }
+
+    void unreadableValuesLoadEmptyAndAreLogged()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, stored);
+        QFETCH(QVariant, loaded);
+        QFETCH(QString, logged);
+        {
+            QSettings settings = store();
+            settings.setValue(key, stored);
+        }
+        if (!logged.isEmpty()) {
+            QTest::ignoreMessage(QtDebugMsg, qPrintable(logged));
+        }
+        QCOMPARE(loadedProperties().value(key), loaded);
+    }
+
     void saveRewritesTheWholeStore_data()
     {
         QTest::addColumn<QVariantMap>("handMade");
