@@ -87,6 +87,14 @@ public:
         qRegisterMetaType<ItemType *>();
     }
 
+    ~QQmlObjectListModel() override
+    {
+        // Items that outlive the model (foreign owners) must not call back into it.
+        for (ItemType *item : qAsConst(items)) {
+            disconnect(item, nullptr, this, nullptr);
+        }
+    }
+
     // QAbstractItemModel
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override
