@@ -95,13 +95,19 @@ void GlobalSettings::writeSettings(QSettings &settings)
     settings.setValue(windowKey(patternWindowPos), QVariant(desktopMainWindowPos));
 }
 
-void GlobalSettings::saveSettings()
+bool GlobalSettings::saveSettings()
 {
     // Clearing first drops keys that no longer belong to the store; QSettings
-    // writes the result in one go when the object closes.
+    // writes the result in one go.
     QSettings settings(QCoreApplication::organizationName(), QCoreApplication::applicationName());
     settings.clear();
     writeSettings(settings);
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        qDebug() << "Settings could not be saved to" << settings.fileName();
+        return false;
+    }
+    return true;
 }
 
 bool GlobalSettings::isSandboxed() const

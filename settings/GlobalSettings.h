@@ -72,8 +72,9 @@ public slots:
     bool set_videoFps(double videoFps);
     bool set_customResolution(bool customResolution);
     bool set_deviceInfo(QVariantMap deviceInfo);
-    // Replaces the whole store with the current values.
-    void saveSettings();
+    // Replaces the whole store with the current values. False (and a log line) when the
+    // store did not take them, so that a caller need not claim success.
+    bool saveSettings();
 
 protected:
     explicit GlobalSettings(QObject *parent);

@@ -3,6 +3,8 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDataStream>
+#include <QDir>
+#include <QFile>
 #include <QMetaMethod>
 #include <QMetaProperty>
 #include <QPointer>
@@ -154,6 +156,20 @@ private slots:
             QCOMPARE(settings.value(it.key()).userType(), it.value().userType());
             QCOMPARE(settings.value(it.key()), it.value());
         }
+    }
+
+    void failedSaveIsReported()
+    {
+        // A folder where the store's file belongs cannot be written, not even by root.
+        const QString path = store().fileName();
+        QFile::remove(path);
+        QVERIFY(QDir().mkpath(path));
+        std::unique_ptr<GlobalSettings> settings(GlobalSettings::instance(nullptr));
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable(QStringLiteral("Settings could not be saved to \"%1\"").arg(path)));
+        QVERIFY(!settings->saveSettings());
+        QVERIFY(QDir(path).removeRecursively());
+        QVERIFY(settings->saveSettings());
     }
 
     void secondProcessLoadsWhatWasSaved()
