@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <thread>
+
 using vistrel::dshow::categoryInstancePath;
 using vistrel::dshow::guidString;
 
@@ -83,6 +85,7 @@ private slots:
     void registrationIsRepeatable();
     void unregistrationRemovesBoth();
     void failedFilterUnregistrationKeepsServerKeys();
+    void unregistrationInAnotherApartmentChangesNothing();
     void installMirrorsRegistration_data();
     void installMirrorsRegistration();
     void truncatedLibraryPathIsRefused();
@@ -98,7 +101,8 @@ private:
 
 void TestServerRegistration::initTestCase()
 {
-    m_comInit = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // As Windows' registration tool does: a single-threaded apartment.
+    m_comInit = CoInitialize(nullptr);
     m_library = new DriverLibrary;
     QVERIFY2(m_library->isLoaded(), qPrintable("cannot load " + driverLibraryPath()));
 }
@@ -171,9 +175,27 @@ void TestServerRegistration::failedFilterUnregistrationKeepsServerKeys()
     // With the category entry already gone, the filter mapper reports it missing.
     QVERIFY(deleteRegistryTree(HKEY_CLASSES_ROOT, categoryEntryKey()));
     const HRESULT hr = m_library->unregisterServer();
-    QVERIFY2(FAILED(hr), qPrintable(QString::number(ulong(hr), 16)));
+    QVERIFY2(FAILED(hr), qPrintable(QString::number(quint32(hr), 16)));
     QVERIFY(currentRegistration().clsidKey);
     QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kServerKey).toString(), driverLibraryPath());
+}
+
+void TestServerRegistration::unregistrationInAnotherApartmentChangesNothing()
+{
+    QCOMPARE(m_library->registerServer(), S_OK);
+    // A thread of the multithreaded apartment: registration's own CoInitialize is refused.
+    HRESULT hr = S_OK;
+    std::thread worker([&] {
+        const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        hr = m_library->unregisterServer();
+        if (SUCCEEDED(init))
+            CoUninitialize();
+    });
+    worker.join();
+    QCOMPARE(quint32(hr), quint32(RPC_E_CHANGED_MODE));
+    const Registration after = currentRegistration();
+    QVERIFY(after.clsidKey);
+    QVERIFY(after.categoryEntry);
 }
 
 void TestServerRegistration::installMirrorsRegistration_data()
@@ -221,7 +243,7 @@ void TestServerRegistration::truncatedLibraryPathIsRefused()
 
     DriverLibrary library(copy);
     QVERIFY(library.isLoaded());
-    QCOMPARE(ulong(library.registerServer()), ulong(0x8007007A)); // ERROR_INSUFFICIENT_BUFFER
+    QCOMPARE(quint32(library.registerServer()), 0x8007007Au); // ERROR_INSUFFICIENT_BUFFER
     const Registration after = currentRegistration();
     QVERIFY(!after.clsidKey);
     QVERIFY(!after.categoryEntry);
@@ -230,7 +252,7 @@ void TestServerRegistration::truncatedLibraryPathIsRefused()
 void TestServerRegistration::classObject_data()
 {
     QTest::addColumn<bool>("ourClass");
-    QTest::addColumn<QString>("interface");
+    QTest::addColumn<QString>("interfaceName");
     QTest::addColumn<qlonglong>("expected");
     QTest::newRow("our class, IClassFactory") << true << "IClassFactory" << qlonglong(S_OK);
     QTest::newRow("our class, IUnknown") << true << "IUnknown" << qlonglong(S_OK);
@@ -244,12 +266,12 @@ void TestServerRegistration::classObject_data()
 void TestServerRegistration::classObject()
 {
     QFETCH(bool, ourClass);
-    QFETCH(QString, interface);
+    QFETCH(QString, interfaceName);
     QFETCH(qlonglong, expected);
     const CLSID clsid = ourClass ? kVistrelCamClsid : CLSID_FilterGraph;
-    const IID &iid = interface == "IClassFactory" ? IID_IClassFactory
-                     : interface == "IUnknown"    ? IID_IUnknown
-                                                  : IID_IBaseFilter;
+    const IID &iid = interfaceName == "IClassFactory" ? IID_IClassFactory
+                     : interfaceName == "IUnknown"    ? IID_IUnknown
+                                                      : IID_IBaseFilter;
     void *object = reinterpret_cast<void *>(0xdeadbeef);
     const HRESULT hr = m_library->getClassObject(clsid, iid, &object);
     QCOMPARE(qlonglong(hr), expected);
