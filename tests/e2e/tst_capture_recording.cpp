@@ -6,6 +6,7 @@
 #include "tools/capture-client/CaptureStatistics.h"
 #include "tools/capture-client/FrameClassifier.h"
 #include "tools/capture-client/PngWriter.h"
+#include "tools/capture-client/Recorder.h"
 
 #include <QFile>
 #include <QImage>
@@ -113,6 +114,8 @@ private slots:
     void placeholderRecognised();
     void classifierCountsRepeats();
     void statisticsSummary();
+    void recorderWritesRequestedSnapshots();
+    void recorderReportsWhatItCouldNotWrite();
     void options_data();
     void options();
 
@@ -439,6 +442,64 @@ void TestCaptureRecording::statisticsSummary()
     QCOMPARE(lines.size(), size_t(4));
     QCOMPARE(QString::fromStdString(lines[0]), QString("frames delivered: 5"));
     QCOMPARE(QString::fromStdString(lines[3]), QString("frames: 2 placeholder, 1 repeated, 2 new"));
+}
+
+void TestCaptureRecording::recorderWritesRequestedSnapshots()
+{
+    const int width = 6, height = 4;
+    const QString avi = m_dir.filePath("recorder.avi");
+    Recorder recorder({width, height, 400000}, avi.toStdString(),
+                      {{1, m_dir.filePath("second.png").toStdString()},
+                       {SnapshotRequest::kLastFrame, m_dir.filePath("last.png").toStdString()}});
+    QVERIFY(recorder.start());
+    std::vector<std::vector<uint8_t>> frames;
+    for (int i = 0; i < 4; ++i) {
+        QImage picture(width, height, QImage::Format_RGB888);
+        picture.fill(QColor(i * 60, 255 - i * 60, 17 * i));
+        frames.push_back(toCaptureFrame(picture));
+        QVERIFY(recorder.addFrame(frames.back().data(), frames.back().size(), i * 0.04, int64_t(i) * 400000));
+    }
+    QVERIFY2(recorder.finish(), recorder.errorString().c_str());
+    QCOMPARE(recorder.statistics().frames(), 4ull);
+    QCOMPARE(recorder.statistics().newFrames(), 4ull);
+    QCOMPARE(QImage(m_dir.filePath("second.png")).pixelColor(0, 0), QColor(60, 195, 17));
+    QCOMPARE(QImage(m_dir.filePath("last.png")).pixelColor(5, 3), QColor(180, 75, 51));
+    QFile file(avi);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(u32At(file.readAll(), 48), 4u);
+}
+
+void TestCaptureRecording::recorderReportsWhatItCouldNotWrite()
+{
+    // A snapshot of a frame that never came is an error that names the file.
+    Recorder shortRun({4, 2, 333333}, m_dir.filePath("short.avi").toStdString(),
+                      {{10, m_dir.filePath("ten.png").toStdString()}});
+    QVERIFY(shortRun.start());
+    const std::vector<uint8_t> frame = patternFrame(4, 2, 5);
+    QVERIFY(shortRun.addFrame(frame.data(), frame.size(), 0, std::nullopt));
+    QVERIFY(!shortRun.finish());
+    QVERIFY2(shortRun.errorString().find("ten.png") != std::string::npos, shortRun.errorString().c_str());
+    QVERIFY(!QFile::exists(m_dir.filePath("ten.png")));
+
+    // A sample of the wrong size stops the recording; what came before stays in a valid file.
+    const QString avi = m_dir.filePath("broken.avi");
+    Recorder broken({4, 2, 333333}, avi.toStdString(), {});
+    QVERIFY(broken.start());
+    QVERIFY(broken.addFrame(frame.data(), frame.size(), 0, std::nullopt));
+    QVERIFY(!broken.addFrame(frame.data(), frame.size() / 2, 0.1, std::nullopt));
+    QVERIFY(!broken.addFrame(frame.data(), frame.size(), 0.2, std::nullopt));
+    QVERIFY(!broken.finish());
+    QVERIFY(!broken.errorString().empty());
+    QFile file(avi);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(u32At(bytes, 48), 1u);
+    QCOMPARE(qint64(u32At(bytes, 4)), bytes.size() - 8);
+
+    Recorder unwritable({4, 2, 333333}, m_dir.filePath("missing/x.avi").toStdString(), {});
+    QVERIFY(!unwritable.start());
+    QVERIFY2(unwritable.errorString().find("missing/x.avi") != std::string::npos,
+             unwritable.errorString().c_str());
 }
 
 void TestCaptureRecording::options_data()
