@@ -240,13 +240,13 @@ LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName)
     status = requireAccess(reference, KEY_SET_VALUE);
     if (status != ERROR_SUCCESS)
         return status;
-    const std::wstring folded = foldedName(valueName(lpValueName));
+    const std::wstring name = valueName(lpValueName);
     return runRegistryTransaction(true, [&](RegistryTree &tree, bool &changed) -> LONG {
         RegistryKey *key = locateKey(tree, reference);
         if (!key)
             return ERROR_KEY_DELETED;
         for (auto it = key->values.begin(); it != key->values.end(); ++it) {
-            if (foldedName(it->name) == folded) {
+            if (sameName(it->name, name)) {
                 key->values.erase(it);
                 changed = true;
                 return ERROR_SUCCESS;

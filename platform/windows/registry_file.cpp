@@ -117,6 +117,7 @@ LONG replaceContents(const std::string &path, const std::string &contents)
         FileDescriptor file(open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
         if (file.get() < 0)
             return ERROR_CANTWRITE;
+        // Synced before the rename, so that even a power cut leaves either the old file or the new one.
         if (!writeAll(file.get(), contents) || fsync(file.get()) != 0) {
             unlink(temporary.c_str());
             return ERROR_CANTWRITE;

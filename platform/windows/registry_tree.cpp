@@ -2,6 +2,7 @@
 #include "platform/windows/module.h"
 
 #include <cwctype>
+#include <set>
 #include <sstream>
 
 namespace vistrel::win32 {
@@ -193,11 +194,21 @@ RegistryKey &RegistryKey::createSubkey(const std::wstring &name)
     return *slot;
 }
 
+bool sameName(const std::wstring &a, const std::wstring &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::towupper(wint_t(a[i])) != std::towupper(wint_t(b[i])))
+            return false;
+    }
+    return true;
+}
+
 RegistryValue *RegistryKey::value(const std::wstring &name)
 {
-    const std::wstring folded = foldedName(name);
     for (RegistryValue &value : values) {
-        if (foldedName(value.name) == folded)
+        if (sameName(value.name, name))
             return &value;
     }
     return nullptr;
@@ -224,6 +235,7 @@ bool RegistryTree::parse(const std::string &text)
     if (!std::getline(in, line) || line != kHeader)
         return false;
     RegistryKey *current = nullptr;
+    std::set<std::wstring> currentValueNames; // folded; a name written twice is damage
     bool ended = false;
     while (std::getline(in, line)) {
         if (ended)
@@ -242,6 +254,7 @@ bool RegistryTree::parse(const std::string &text)
             if (root == int(RegistryRoot::Count))
                 return false;
             current = &roots[root];
+            currentValueNames.clear();
             for (size_t i = 2; i < fields.size(); ++i) {
                 std::wstring name;
                 if (!parseName(fields[i], name) || name.empty())
@@ -252,10 +265,9 @@ bool RegistryTree::parse(const std::string &text)
             RegistryValue value;
             if (!parseValue(fields, value))
                 return false;
-            if (RegistryValue *existing = current->value(value.name))
-                *existing = std::move(value);
-            else
-                current->values.push_back(std::move(value));
+            if (!currentValueNames.insert(foldedName(value.name)).second)
+                return false;
+            current->values.push_back(std::move(value));
         } else {
             return false;
         }

@@ -23,6 +23,7 @@ namespace vistrel::win32 {
 
 // Windows compares key and value names without regard to case.
 std::wstring foldedName(const std::wstring &name);
+bool sameName(const std::wstring &a, const std::wstring &b);
 
 struct RegistryValue
 {
