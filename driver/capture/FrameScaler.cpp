@@ -8,6 +8,11 @@
 #include <cstdint>
 #include <cstring>
 
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#define VISTREL_SHUFFLE_GATHER 1
+#include <immintrin.h>
+#endif
+
 namespace {
 
 // Qt's raster engine samples a scaled picture at the inverse of the drawing transform (nudged
@@ -86,15 +91,72 @@ void FrameScaler::prepare(const QSize &sourceSize, const QSize &outputSize)
 
     m_sourceSize = sourceSize;
     m_outputSize = outputSize;
+    planShuffles();
 }
+
+void FrameScaler::setShufflesEnabled(bool enabled)
+{
+    m_shufflesEnabled = enabled;
+    if (m_outputSize.isValid())
+        planShuffles();
+}
+
+void FrameScaler::planShuffles()
+{
+    m_shuffleGroups.clear();
+    m_useShuffle = false;
+#ifdef VISTREL_SHUFFLE_GATHER
+    if (!m_shufflesEnabled || !__builtin_cpu_supports("ssse3"))
+        return;
+    const int width = m_outputSize.width();
+    const int *offsets = m_columnOffsets.data();
+    // Each group stores 16 bytes; only groups whose store ends inside the row are planned, the
+    // rest of the row is gathered pixel by pixel.
+    int x = 0;
+    while (3 * x + 16 <= 3 * width) {
+        ShuffleGroup group{};
+        group.sourceOffset = offsets[x];
+        std::memset(group.mask, 0x80, sizeof group.mask);
+        int n = 0;
+        while (n < 5 && x + n < width && offsets[x + n] + 3 - group.sourceOffset <= 16) {
+            for (int b = 0; b < 3; ++b)
+                group.mask[3 * n + b] = uchar(offsets[x + n] - group.sourceOffset + b);
+            ++n;
+        }
+        group.pixels = n;
+        m_shuffleGroups.push_back(group);
+        x += n;
+    }
+    m_useShuffle = !m_shuffleGroups.empty();
+#endif
+}
+
+#ifdef VISTREL_SHUFFLE_GATHER
+__attribute__((target("ssse3"))) int FrameScaler::gatherWithShuffles(const ShuffleGroup *groups, size_t count,
+                                                                     const uchar *in, uchar *out)
+{
+    uchar *target = out;
+    for (size_t g = 0; g < count; ++g) {
+        const ShuffleGroup &group = groups[g];
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + group.sourceOffset));
+        const __m128i mask = _mm_loadu_si128(reinterpret_cast<const __m128i *>(group.mask));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(target), _mm_shuffle_epi8(bytes, mask));
+        target += 3 * group.pixels;
+    }
+    return int((target - out) / 3);
+}
+#else
+int FrameScaler::gatherWithShuffles(const ShuffleGroup *, size_t, const uchar *, uchar *)
+{
+    return 0;
+}
+#endif
 
 void FrameScaler::scale(const uchar *source, uchar *output) const
 {
-    const int outputWidth = m_outputSize.width();
     const int outputHeight = m_outputSize.height();
     const size_t sourceRowBytes = size_t(m_sourceSize.width()) * 3;
-    const size_t outputRowBytes = size_t(outputWidth) * 3;
-    const int *offsets = m_columnOffsets.data();
+    const size_t outputRowBytes = size_t(m_outputSize.width()) * 3;
 
     int previousRow = -1;
     for (int i = 0; i < outputHeight; ++i) {
@@ -107,15 +169,38 @@ void FrameScaler::scale(const uchar *source, uchar *output) const
         }
         previousRow = row;
         const uchar *in = source + size_t(row) * sourceRowBytes;
-        // Move four bytes per pixel: the fourth lands on the next pixel, which overwrites it. The
-        // last pixel gets exactly three so nothing past the row is touched; the source's padding
-        // keeps the fourth byte read in bounds.
         int x = 0;
-        for (; x < outputWidth - 1; ++x) {
-            std::uint32_t pixel;
-            std::memcpy(&pixel, in + offsets[x], 4);
-            std::memcpy(out + size_t(x) * 3, &pixel, 4);
-        }
-        std::memcpy(out + size_t(x) * 3, in + offsets[x], 3);
+        if (m_useShuffle)
+            x = gatherWithShuffles(m_shuffleGroups.data(), m_shuffleGroups.size(), in, out);
+        gatherPixels(m_columnOffsets.data(), x, m_outputSize.width(), in, out);
     }
+}
+
+int FrameScaler::gatherPixels(const int *offsets, int x, int end, const uchar *in, uchar *out)
+{
+    // Move four bytes per pixel: the fourth lands on the next pixel, which overwrites it. The
+    // last pixel gets exactly three so nothing past the row is touched; the source's padding
+    // keeps the fourth byte read in bounds.
+    uchar *target = out + size_t(x) * 3;
+    for (; x + 4 < end; x += 4, target += 12) {
+        std::uint32_t a, b, c, d;
+        std::memcpy(&a, in + offsets[x], 4);
+        std::memcpy(&b, in + offsets[x + 1], 4);
+        std::memcpy(&c, in + offsets[x + 2], 4);
+        std::memcpy(&d, in + offsets[x + 3], 4);
+        std::memcpy(target, &a, 4);
+        std::memcpy(target + 3, &b, 4);
+        std::memcpy(target + 6, &c, 4);
+        std::memcpy(target + 9, &d, 4);
+    }
+    for (; x < end - 1; ++x, target += 3) {
+        std::uint32_t pixel;
+        std::memcpy(&pixel, in + offsets[x], 4);
+        std::memcpy(target, &pixel, 4);
+    }
+    if (x < end) {
+        std::memcpy(target, in + offsets[x], 3);
+        ++x;
+    }
+    return x;
 }
