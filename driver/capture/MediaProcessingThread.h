@@ -1,0 +1,87 @@
+#pragma once
+
+#include "driver/capture/CaptureTimings.h"
+#include "driver/capture/FrameBuffer.h"
+#include "driver/capture/FrameQueue.h"
+#include "platform/edsdk/EDSDK.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QSize>
+#include <QThread>
+#include <QVariantMap>
+#include <QWaitCondition>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class FrameConverter;
+struct CameraSession;
+
+// The driver's link to the camera: run() opens the camera chosen in the settings, streams its live view,
+// converts each JPEG into an output frame and retries after any failure until told to stop. The pin
+// reads frames with readFrame, which never waits for the camera.
+class MediaProcessingThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit MediaProcessingThread(QObject *parent = nullptr);
+    ~MediaProcessingThread() override;
+
+    void startCapture();
+    void stopCapture();
+    double fps() const;
+    QSize outputSize() const;
+
+    // Copies at most maxBytes of the frame to deliver into dst: the oldest converted frame, else the last
+    // one again, else the placeholder picture. Returns the number of bytes copied.
+    int readFrame(void *dst, int maxBytes);
+    // Chooses the frame as readFrame does and hands it (outputSize(), rows of width * 3 bytes, bottom-up)
+    // to `copy` while it is held, for a caller that lays the rows out itself. Returns what `copy` returns.
+    int readFrameWith(const std::function<int(const QByteArray &frame)> &copy);
+
+    static EdsError onCameraStateEvent(EdsStateEvent event, EdsUInt32 eventData, EdsVoid *context);
+
+protected:
+    void run() override;
+
+private:
+    friend struct MediaProcessingThreadProbe; // tests look at the frame queues
+
+    void setOutputSize(const QSize &size);
+    void convertAndPublish(const uchar *jpeg, int length);
+
+    // One session attempt; returns when it has been shut down again.
+    void runSessionAttempt(const CaptureTimings &timings);
+    bool chooseCamera(CameraSession &session, EdsUInt32 count);
+    void startLiveView(CameraSession &session, const CaptureTimings &timings);
+    void downloadLoop(CameraSession &session, const CaptureTimings &timings);
+    void requestExtensionIfDue(CameraSession &session, const CaptureTimings &timings);
+    void shutSession(CameraSession &session);
+    void waitBetweenAttempts(const CaptureTimings &timings);
+    void releaseFrames();
+
+    QWaitCondition wakeCondition;
+    mutable QMutex stateMutex;
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> restartRequested{false};
+    // Named apart from the accessors outputSize() and fps().
+    QSize m_outputSize;
+    double m_fps = 30.0;
+    QByteArray placeholderFrame;
+    FrameQueue readyFrames;
+    FrameQueue spareFrames;
+    FrameBuffer currentFrame;
+    QMutex frameMutex;
+    QElapsedTimer readTimer;
+    qint64 lastExtensionAt = 0;
+    QVariantMap deviceInfo;
+    std::atomic<bool> extensionRequested{false};
+    std::atomic<bool> cameraGone{false};
+
+    // JPEG decoder and its reused buffer; exists only while run() runs, used only by it.
+    std::unique_ptr<FrameConverter> converter;
+};

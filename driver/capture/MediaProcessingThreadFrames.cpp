@@ -1,0 +1,88 @@
+// The frame hand-off between the capture thread (producer) and the pin (consumer). Lock order:
+// frameMutex, then a queue's own mutex or stateMutex; never the other way round.
+
+#include "driver/capture/FrameConverter.h"
+#include "driver/capture/MediaProcessingThread.h"
+#include "driver/capture/Placeholder.h"
+
+#include <QMutexLocker>
+
+#include <cstring>
+
+namespace {
+
+int copyFrame(const QByteArray &frame, void *dst, int maxBytes)
+{
+    const int count = qMin(maxBytes, frame.size());
+    if (count > 0)
+        std::memcpy(dst, frame.constData(), static_cast<size_t>(count));
+    return count;
+}
+
+} // namespace
+
+void MediaProcessingThread::setOutputSize(const QSize &size)
+{
+    QMutexLocker lock(&stateMutex);
+    m_outputSize = size;
+    placeholderFrame = Placeholder::frame(size);
+}
+
+void MediaProcessingThread::convertAndPublish(const uchar *jpeg, int length)
+{
+    // Buffers circulate: a spare one keeps its allocation for the next frame of the same size.
+    FrameBuffer frame = spareFrames.takeOldest();
+    if (frame.isNull())
+        frame = FrameBuffer::create();
+    if (!converter || !converter->convert(jpeg, length, outputSize(), frame)) {
+        spareFrames.append(frame);
+        return;
+    }
+    {
+        // The pin never finds more than 3 frames waiting: older ones are dropped for reuse.
+        QMutexLocker lock(&frameMutex);
+        while (readyFrames.size() > 2)
+            spareFrames.append(readyFrames.takeOldest());
+    }
+    if (stopRequested) {
+        spareFrames.append(frame);
+        return;
+    }
+    readyFrames.append(frame);
+}
+
+int MediaProcessingThread::readFrame(void *dst, int maxBytes)
+{
+    if (!dst || maxBytes <= 0)
+        return 0;
+    return readFrameWith([&](const QByteArray &frame) { return copyFrame(frame, dst, maxBytes); });
+}
+
+int MediaProcessingThread::readFrameWith(const std::function<int(const QByteArray &frame)> &copy)
+{
+    QMutexLocker lock(&frameMutex);
+    if (!isRunning() || (readyFrames.isEmpty() && currentFrame.isNull())) {
+        QMutexLocker state(&stateMutex);
+        return copy(placeholderFrame);
+    }
+    if (!readTimer.isValid())
+        readTimer.start();
+    if (readyFrames.isEmpty())
+        return copy(currentFrame.bytes());
+    FrameBuffer next = readyFrames.takeOldest();
+    const int copied = copy(next.bytes());
+    spareFrames.append(currentFrame);
+    currentFrame = next;
+    return copied;
+}
+
+void MediaProcessingThread::releaseFrames()
+{
+    QMutexLocker lock(&frameMutex);
+    readyFrames.clear();
+    spareFrames.clear();
+    currentFrame.reset();
+    readTimer.invalidate();
+    // A new clock starts from 0; stamps from the old one would hold back the next extension.
+    lastExtensionAt = 0;
+}
