@@ -10,9 +10,11 @@
 #include <QDoubleSpinBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSpinBox>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -27,6 +29,38 @@ public:
     QList<QUrl> opened;
 public slots:
     void openUrl(const QUrl &url) { opened.append(url); }
+};
+
+// A window whose enumeration the test releases by hand and whose result it can watch.
+class ScriptedWindow : public MainWindow
+{
+public:
+    explicit ScriptedWindow(std::atomic<bool> *resultDestroyed) : resultDestroyed(resultDestroyed) {}
+    ~ScriptedWindow() override
+    {
+        proceed.release();
+        waitForRefresh();
+    }
+
+    QSemaphore started;
+    QSemaphore proceed;
+
+protected:
+    KeyValueItemList *refreshCameraListInternal() override
+    {
+        started.release();
+        proceed.acquire();
+        auto *cameras = new KeyValueItemList;
+        cameras->append(
+            new KeyValueItem(QStringLiteral("Canon EOS 90D"),
+                             QVariantMap{{QStringLiteral("cn"), QStringLiteral("Canon EOS 90D")}}));
+        std::atomic<bool> *flag = resultDestroyed;
+        QObject::connect(cameras, &QObject::destroyed, [flag] { *flag = true; });
+        return cameras;
+    }
+
+private:
+    std::atomic<bool> *resultDestroyed;
 };
 
 class MainWindowTest : public QObject
@@ -48,6 +82,7 @@ private slots:
     void closingWithoutApplySaves();
     void windowKeysAreCarriedButNotApplied();
     void websiteOpensProductPage();
+    void resultOfUnfinishedRefreshIsFreedOnClose();
 
 private:
     AppMainWindow *openWindow();
@@ -293,6 +328,23 @@ void MainWindowTest::websiteOpensProductPage()
     QCOMPARE(sink.opened.size(), 1);
     QCOMPARE(sink.opened.first(), QUrl(QString::fromUtf8(ProductInfo::websiteUrl)));
     QVERIFY(sink.opened.first().isValid());
+    QVERIFY(boxes->boxes().isEmpty());
+}
+
+void MainWindowTest::resultOfUnfinishedRefreshIsFreedOnClose()
+{
+    std::atomic<bool> resultDestroyed{false};
+    auto *scripted = new ScriptedWindow(&resultDestroyed);
+    QVERIFY(QMetaObject::invokeMethod(scripted, "refreshCameraList"));
+    QVERIFY(scripted->started.tryAcquire(1, refreshTimeoutMs));
+    QCOMPARE(scripted->findChildren<QProgressDialog *>().size(), 1);
+
+    // The enumeration ends, but no event is handled before the window goes: its list is
+    // never installed and nobody else holds it.
+    scripted->proceed.release();
+    delete scripted;
+    QVERIFY(resultDestroyed);
+    QCoreApplication::processEvents();
     QVERIFY(boxes->boxes().isEmpty());
 }
 
