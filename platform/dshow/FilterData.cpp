@@ -90,13 +90,15 @@ public:
         for (DWORD i = 0; i < count; ++i) {
             WORD unit = 0;
             u16(unit);
-            if (sizeof(wchar_t) == 4 && unit >= 0xD800 && unit < 0xDC00 && i + 1 < count) {
-                WORD low = 0;
-                u16(low);
-                ++i;
-                value.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00)));
-            } else {
-                value.push_back(static_cast<wchar_t>(unit));
+            value.push_back(static_cast<wchar_t>(unit));
+            // Where wchar_t holds whole code points, a surrogate pair becomes one character again.
+            const size_t n = value.size();
+            if (sizeof(wchar_t) == 4 && n >= 2 && value[n - 2] >= 0xD800 && value[n - 2] < 0xDC00 &&
+                value[n - 1] >= 0xDC00 && value[n - 1] < 0xE000) {
+                const auto high = static_cast<unsigned long>(value[n - 2]);
+                const auto low = static_cast<unsigned long>(value[n - 1]);
+                value.resize(n - 2);
+                value.push_back(static_cast<wchar_t>(0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00)));
             }
         }
         return true;

@@ -67,12 +67,10 @@ HRESULT GraphEvents::waitForCompletion(DWORD timeoutMs, LONG *code)
         return E_POINTER;
     *code = 0;
     std::unique_lock<std::mutex> lock(m_lock);
-    const bool ready = waitFor(lock, timeoutMs, [this, code] { return findCompletion(code) || !m_running; });
+    waitFor(lock, timeoutMs, [this, code] { return findCompletion(code) || !m_running; });
     if (findCompletion(code))
         return S_OK;
-    if (!m_running)
-        return VFW_E_WRONG_STATE;
-    return ready ? S_OK : E_ABORT;
+    return m_running ? E_ABORT : VFW_E_WRONG_STATE;
 }
 
 void GraphEvents::setRunning(bool running)

@@ -247,6 +247,18 @@ private slots:
         QCOMPARE(decoded.pins[0].mediums.size(), size_t(1));
         QCOMPARE(decoded.pins[0].mediums[0].dw2, DWORD(9));
 
+        // Names survive as UTF-16, characters beyond the basic plane included.
+        wchar_t name[] = L"Caméra \U0001F4F7";
+        const REGFILTERPINS pin1 = {name, FALSE, TRUE, FALSE, FALSE, &kOtherFilter, L"In", 1, &kRgb24};
+        REGFILTER2 one = versionOne(MERIT_NORMAL);
+        one.rgPins = &pin1;
+        std::vector<BYTE> named;
+        QCOMPARE(encodeFilterData(one, named), S_OK);
+        QVERIFY(decodeFilterData(named.data(), named.size(), decoded));
+        QVERIFY(decoded.pins[0].name == name);
+        QVERIFY(decoded.pins[0].connectsToPin == L"In");
+        QVERIFY(decoded.pins[0].connectsToFilter == kOtherFilter);
+
         // Every truncation and a foreign signature are refused, never misread.
         for (size_t length = 0; length < bytes.size(); ++length)
             QVERIFY2(!decodeFilterData(bytes.data(), length, decoded), qPrintable(QString::number(length)));
