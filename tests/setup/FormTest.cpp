@@ -1,9 +1,7 @@
 // The settings form as designed: widget tree, texts, ranges, fonts and keyboard order.
 #include "ui_MainWindow.h"
 
-#include <QLayout>
 #include <QMainWindow>
-#include <QSpacerItem>
 #include <QtTest>
 
 #include <memory>
@@ -18,7 +16,6 @@ private slots:
 
     void widgetProperties_data();
     void widgetProperties();
-    void layoutTree();
     void fonts();
     void tabOrder();
 
@@ -102,88 +99,6 @@ void FormTest::widgetProperties()
         QVERIFY2(qFuzzyCompare(actual.toDouble(), expected.toDouble()), qPrintable(actual.toString()));
     else
         QCOMPARE(actual, expected);
-}
-
-void FormTest::layoutTree()
-{
-    QCOMPARE(window->centralWidget(), form->centralwidget);
-    QCOMPARE(window->menuBar(), form->menubar);
-    QVERIFY(form->menubar->actions().isEmpty());
-    QCOMPARE(window->statusBar(), form->statusbar);
-
-    // Central column, top to bottom.
-    QLayout *column = form->centralwidget->layout();
-    QCOMPARE(column->objectName(), QStringLiteral("verticalLayout"));
-    QVERIFY(qobject_cast<QVBoxLayout *>(column));
-    QCOMPARE(column->count(), 5);
-    QCOMPARE(column->itemAt(0)->widget(), form->groupBox);
-    QCOMPARE(column->itemAt(1)->widget(), form->widgetSpecialOptions);
-    QSpacerItem *spacer = column->itemAt(2)->spacerItem();
-    QVERIFY(spacer != nullptr);
-    QCOMPARE(spacer->sizeHint(), QSize(20, 60));
-    QCOMPARE(spacer->sizePolicy().verticalPolicy(), QSizePolicy::Expanding);
-    QCOMPARE(spacer->sizePolicy().horizontalPolicy(), QSizePolicy::Minimum);
-    QCOMPARE(column->itemAt(3)->widget(), form->widget);
-    QCOMPARE(column->itemAt(4)->widget(), form->label_5);
-
-    // The special-options area is reserved and empty.
-    QVERIFY(form->widgetSpecialOptions->layout() == nullptr);
-    QVERIFY(form->widgetSpecialOptions->children().isEmpty());
-
-    // Grid cells: widget, row, column, row span, column span.
-    auto *grid = qobject_cast<QGridLayout *>(form->groupBox->layout());
-    QVERIFY(grid != nullptr);
-    QCOMPARE(grid->objectName(), QStringLiteral("gridLayout"));
-    const struct
-    {
-        QWidget *widget;
-        int row, column, columnSpan;
-    } cells[] = {
-        {form->label, 0, 0, 1},
-        {form->cboCamera, 0, 1, 1},
-        {form->btnRefreshCameraList, 0, 2, 1},
-        {form->label_2, 1, 0, 1},
-        {form->edtFps, 1, 1, 2},
-        {form->cbxCustomResolution, 2, 0, 1},
-        {form->widget_2, 2, 1, 2},
-        {form->cbxQueryVfResolution, 3, 0, 3},
-    };
-    for (const auto &cell : cells) {
-        const int index = grid->indexOf(cell.widget);
-        QVERIFY2(index >= 0, qPrintable(cell.widget->objectName()));
-        int row = -1, column = -1, rowSpan = -1, columnSpan = -1;
-        grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
-        QCOMPARE(row, cell.row);
-        QCOMPARE(column, cell.column);
-        QCOMPARE(rowSpan, 1);
-        QCOMPARE(columnSpan, cell.columnSpan);
-    }
-    const QSizePolicy comboPolicy = form->cboCamera->sizePolicy();
-    QCOMPARE(comboPolicy.horizontalPolicy(), QSizePolicy::Expanding);
-    QCOMPARE(comboPolicy.verticalPolicy(), QSizePolicy::Fixed);
-    QCOMPARE(comboPolicy.horizontalStretch(), 0);
-    QCOMPARE(comboPolicy.verticalStretch(), 0);
-
-    // The size row: width, height, then a spacer that keeps the boxes together.
-    QLayout *sizeRow = form->widget_2->layout();
-    QCOMPARE(sizeRow->objectName(), QStringLiteral("horizontalLayout_2"));
-    QCOMPARE(sizeRow->count(), 5);
-    QCOMPARE(sizeRow->itemAt(0)->widget(), form->label_3);
-    QCOMPARE(sizeRow->itemAt(1)->widget(), form->edtWidth);
-    QCOMPARE(sizeRow->itemAt(2)->widget(), form->label_4);
-    QCOMPARE(sizeRow->itemAt(3)->widget(), form->edtHeight);
-    QVERIFY(sizeRow->itemAt(4)->spacerItem() != nullptr);
-    QCOMPARE(sizeRow->itemAt(4)->spacerItem()->sizeHint(), QSize(40, 20));
-
-    // The button row: the two buttons centred between two spacers.
-    QLayout *buttonRow = form->widget->layout();
-    QCOMPARE(buttonRow->objectName(), QStringLiteral("horizontalLayout"));
-    QCOMPARE(buttonRow->count(), 4);
-    QCOMPARE(buttonRow->itemAt(0)->spacerItem()->sizeHint(), QSize(196, 20));
-    QCOMPARE(buttonRow->itemAt(1)->widget(), form->btnApplySettings);
-    QCOMPARE(buttonRow->itemAt(2)->widget(), form->btnWebsite);
-    QCOMPARE(buttonRow->itemAt(3)->spacerItem()->sizeHint(), QSize(196, 20));
-    QCOMPARE(buttonRow->itemAt(3)->spacerItem()->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
 }
 
 void FormTest::fonts()
