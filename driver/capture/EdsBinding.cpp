@@ -15,12 +15,10 @@ struct Operations
 {
     EdsError(EDS_CALL *initializeSDK)();
     EdsError(EDS_CALL *terminateSDK)();
-    EdsUInt32(EDS_CALL *retain)(EdsBaseRef);
     EdsUInt32(EDS_CALL *release)(EdsBaseRef);
     EdsError(EDS_CALL *getChildCount)(EdsBaseRef, EdsUInt32 *);
     EdsError(EDS_CALL *getChildAtIndex)(EdsBaseRef, EdsInt32, EdsBaseRef *);
     EdsError(EDS_CALL *getPropertySize)(EdsBaseRef, EdsPropertyID, EdsInt32, EdsDataType *, EdsUInt32 *);
-    EdsError(EDS_CALL *getPropertyData)(EdsBaseRef, EdsPropertyID, EdsInt32, EdsUInt32, EdsVoid *);
     EdsError(EDS_CALL *setPropertyData)(EdsBaseRef, EdsPropertyID, EdsInt32, EdsUInt32, const EdsVoid *);
     EdsError(EDS_CALL *getCameraList)(EdsCameraListRef *);
     EdsError(EDS_CALL *getDeviceInfo)(EdsCameraRef, EdsDeviceInfo *);
@@ -84,12 +82,10 @@ bool resolveAll(HMODULE library, Operations &ops, std::string &missing)
     bool ok = true;
     ok &= resolve(library, 1, "EdsInitializeSDK", ops.initializeSDK, missing);
     ok &= resolve(library, 2, "EdsTerminateSDK", ops.terminateSDK, missing);
-    ok &= resolve(library, 3, "EdsRetain", ops.retain, missing);
     ok &= resolve(library, 4, "EdsRelease", ops.release, missing);
     ok &= resolve(library, 5, "EdsGetChildCount", ops.getChildCount, missing);
     ok &= resolve(library, 6, "EdsGetChildAtIndex", ops.getChildAtIndex, missing);
     ok &= resolve(library, 8, "EdsGetPropertySize", ops.getPropertySize, missing);
-    ok &= resolve(library, 9, "EdsGetPropertyData", ops.getPropertyData, missing);
     ok &= resolve(library, 10, "EdsSetPropertyData", ops.setPropertyData, missing);
     ok &= resolve(library, 12, "EdsGetCameraList", ops.getCameraList, missing);
     ok &= resolve(library, 13, "EdsGetDeviceInfo", ops.getDeviceInfo, missing);
@@ -186,11 +182,6 @@ EdsError EdsTerminateSDK()
     return ops ? ops->terminateSDK() : unavailable;
 }
 
-EdsUInt32 EdsRetain(EdsBaseRef inRef)
-{
-    EDS_FORWARD(retain, invalidCount, inRef);
-}
-
 EdsUInt32 EdsRelease(EdsBaseRef inRef)
 {
     EDS_FORWARD(release, invalidCount, inRef);
@@ -210,12 +201,6 @@ EdsError EdsGetPropertySize(EdsBaseRef inRef, EdsPropertyID inPropertyID, EdsInt
                             EdsDataType *outDataType, EdsUInt32 *outSize)
 {
     EDS_FORWARD(getPropertySize, unavailable, inRef, inPropertyID, inParam, outDataType, outSize);
-}
-
-EdsError EdsGetPropertyData(EdsBaseRef inRef, EdsPropertyID inPropertyID, EdsInt32 inParam,
-                            EdsUInt32 inPropertySize, EdsVoid *outPropertyData)
-{
-    EDS_FORWARD(getPropertyData, unavailable, inRef, inPropertyID, inParam, inPropertySize, outPropertyData);
 }
 
 EdsError EdsSetPropertyData(EdsBaseRef inRef, EdsPropertyID inPropertyID, EdsInt32 inParam,

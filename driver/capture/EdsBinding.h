@@ -7,19 +7,16 @@
 // The camera SDK's operations, bound at run time to the SDK library beside this module (else the one the
 // system finds by name). Same names and signatures as the SDK's own; no set-up call: the first call loads
 // the library, from any thread. If the library or one of its operations is missing, one debug line says
-// so and every call fails with EDS_ERR_MISSING_SUBCOMPONENT (EdsRelease and EdsRetain answer 0xFFFFFFFF).
+// so and every call fails with EDS_ERR_MISSING_SUBCOMPONENT (EdsRelease answers 0xFFFFFFFF).
 namespace eds {
 
 EdsError EdsInitializeSDK();
 EdsError EdsTerminateSDK();
-EdsUInt32 EdsRetain(EdsBaseRef inRef);
 EdsUInt32 EdsRelease(EdsBaseRef inRef);
 EdsError EdsGetChildCount(EdsBaseRef inRef, EdsUInt32 *outCount);
 EdsError EdsGetChildAtIndex(EdsBaseRef inRef, EdsInt32 inIndex, EdsBaseRef *outRef);
 EdsError EdsGetPropertySize(EdsBaseRef inRef, EdsPropertyID inPropertyID, EdsInt32 inParam,
                             EdsDataType *outDataType, EdsUInt32 *outSize);
-EdsError EdsGetPropertyData(EdsBaseRef inRef, EdsPropertyID inPropertyID, EdsInt32 inParam,
-                            EdsUInt32 inPropertySize, EdsVoid *outPropertyData);
 EdsError EdsSetPropertyData(EdsBaseRef inRef, EdsPropertyID inPropertyID, EdsInt32 inParam,
                             EdsUInt32 inPropertySize, const EdsVoid *inPropertyData);
 EdsError EdsGetCameraList(EdsCameraListRef *outCameraListRef);

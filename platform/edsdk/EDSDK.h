@@ -3,7 +3,8 @@
 // The camera SDK's C interface. On Windows this is the vendor's own header; elsewhere it declares the
 // same names, types and values for libEDSDK.so, our simulated-camera implementation of the SDK.
 //
-// Operations and the ordinals under which the Windows library exports them:
+// Operations and the ordinals under which the Windows library exports them (the product binds neither
+// EdsRetain nor EdsGetPropertyData, so nothing relies on their ordinals):
 //
 //   ordinal  operation
 //    1       EdsInitializeSDK
