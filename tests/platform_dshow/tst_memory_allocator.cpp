@@ -160,6 +160,36 @@ private slots:
         QCOMPARE(VistrelDShowLiveObjects(), withSample - 1);
     }
 
+    void samplesCirculateBetweenThreads()
+    {
+        // More takers than buffers: every GetBuffer that has to wait must be woken by some release.
+        ComPtr<IMemAllocator> allocator = makeAllocator(2, 32);
+        QVERIFY(allocator);
+        QCOMPARE(allocator->Commit(), S_OK);
+        std::vector<std::future<int>> workers;
+        for (int w = 0; w < 4; ++w) {
+            workers.push_back(std::async(std::launch::async, [&allocator] {
+                int served = 0;
+                for (int i = 0; i < 500; ++i) {
+                    IMediaSample *sample = nullptr;
+                    if (allocator->GetBuffer(&sample, nullptr, nullptr, 0) != S_OK)
+                        break;
+                    BYTE *data = nullptr;
+                    sample->GetPointer(&data);
+                    data[0] = static_cast<BYTE>(i);
+                    sample->Release();
+                    ++served;
+                }
+                return served;
+            }));
+        }
+        for (auto &worker : workers) {
+            QCOMPARE(worker.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+            QCOMPARE(worker.get(), 500);
+        }
+        QCOMPARE(referenceCount(allocator.get()), ULONG(1));
+    }
+
     void samplesComeBackReset()
     {
         ComPtr<IMemAllocator> allocator = makeAllocator(2, 64);
