@@ -57,8 +57,12 @@ HRESULT STDMETHODCALLTYPE DeviceEnumerator::CreateClassEnumerator(REFCLSID clsid
     *ppEnumMoniker = nullptr;
 
     RegistryKey category;
-    if (category.open(HKEY_CLASSES_ROOT, categoryInstancePath(clsidDeviceClass), KEY_READ) != ERROR_SUCCESS)
+    const LSTATUS opened = category.open(HKEY_CLASSES_ROOT, categoryInstancePath(clsidDeviceClass), KEY_READ);
+    if (opened == ERROR_FILE_NOT_FOUND)
         return S_FALSE;
+    // Anything else (an unreadable registry) is an error, not an empty category.
+    if (opened != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(opened);
     std::vector<ComPtr<IMoniker>> monikers;
     for (const std::wstring &name : category.subkeyNames()) {
         if (dwFlags & CDEF_MERIT_ABOVE_DO_NOT_USE) {
