@@ -119,9 +119,7 @@ HRESULT STDMETHODCALLTYPE SinkInputPin::Disconnect()
         if (!m_connected)
             return S_FALSE;
         peer = std::move(m_connected);
-        m_connected = ComPtr<IPin>();
         allocator = std::move(m_allocator);
-        m_allocator = ComPtr<IMemAllocator>();
         freeMediaTypeContents(m_type);
         m_type = AM_MEDIA_TYPE{};
     }

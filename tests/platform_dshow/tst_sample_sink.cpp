@@ -98,6 +98,7 @@ private slots:
         CoTaskMemFree(connected.pbFormat);
 
         QCOMPARE(rig.control->Run(), S_OK);
+        QCOMPARE(rig.sink->inputPin()->Disconnect(), VFW_E_NOT_STOPPED);
         for (BYTE i = 0; i < 3; ++i) {
             const std::vector<BYTE> bytes(24, static_cast<BYTE>(0x10 + i));
             QCOMPARE(rig.source->pin()->deliver(bytes, i * 333333, (i + 1) * 333333), S_OK);
@@ -112,6 +113,24 @@ private slots:
         QVERIFY(rig.received[2].syncPoint);
         QVERIFY(rig.received[2].subtype == MEDIASUBTYPE_RGB24);
         QCOMPARE(rig.received[2].width, LONG(4));
+        QCOMPARE(rig.control->Stop(), S_OK);
+    }
+
+    void reconnectionAgreesOnATypeAfresh()
+    {
+        Rig rig;
+        QVERIFY(rig.build());
+        // Without a type to insist on, the source proposes its own (64 x 48) and the sink takes it.
+        QCOMPARE(rig.graph->Reconnect(rig.sink->inputPin()), S_OK);
+        AM_MEDIA_TYPE connected{};
+        QCOMPARE(rig.sink->inputPin()->ConnectionMediaType(&connected), S_OK);
+        QCOMPARE(reinterpret_cast<VIDEOINFOHEADER *>(connected.pbFormat)->bmiHeader.biWidth, LONG(64));
+        CoTaskMemFree(connected.pbFormat);
+        QCOMPARE(rig.control->Run(), S_OK);
+        QCOMPARE(rig.source->pin()->deliver(std::vector<BYTE>(64 * 48 * 3, 7), 0, 1), S_OK);
+        QVERIFY(rig.sink->waitForSamples(1, 30000));
+        QCOMPARE(rig.received.front().width, LONG(64));
+        QCOMPARE(rig.received.front().bytes.size(), size_t(64 * 48 * 3));
         QCOMPARE(rig.control->Stop(), S_OK);
     }
 
