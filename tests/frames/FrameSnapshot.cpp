@@ -1,19 +1,22 @@
 // Writes a converted camera frame and the placeholder frame back to PNG files, so a person can
 // look at what the driver hands to video applications:
 //   frame-snapshot [OUTPUT_DIR]
-// writes camera-frame.png (a 960x640 camera JPEG, red top-left and blue bottom-right, stretched to 1280x720)
-// and placeholder-frame.png (the placeholder at 640x480), then checks both read back unchanged.
+// writes camera-frame.png (a 960x640 camera JPEG, red top-left, blue bottom-right and an arrow pointing up,
+// stretched to 1280x720) and placeholder-frame.png (the placeholder at 640x480), then checks both read back
+// unchanged.
 
 #include "driver/capture/FrameConverter.h"
 #include "driver/capture/Placeholder.h"
 
 #include "tests/frames/TestPictures.h"
 
+#include <QCoreApplication>
 #include <QDir>
-#include <QGuiApplication>
+#include <QFileInfo>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPolygon>
 #include <QTextStream>
 
 #include <cstring>
@@ -31,8 +34,8 @@ QImage pictureOfFrame(const QByteArray &frame, const QSize &size)
     return picture.rgbSwapped();
 }
 
-// Red in the top-left corner, blue in the bottom-right, words along the top: a flip, a mirror or
-// a red/blue swap is plain to see.
+// Red in the top-left corner, blue in the bottom-right, a white arrow pointing up: a flip, a
+// mirror or a red/blue swap is plain to see.
 QImage orientationPicture(const QSize &size)
 {
     QImage picture(size, QImage::Format_RGB888);
@@ -44,12 +47,14 @@ QImage orientationPicture(const QSize &size)
     painter.fillRect(QRect(0, 0, size.width() / 4, size.height() / 4), Qt::red);
     painter.fillRect(QRect(size.width() * 3 / 4, size.height() * 3 / 4, size.width() / 4, size.height() / 4),
                      Qt::blue);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(size.height() / 10);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(QRect(0, 0, size.width(), size.height() / 2), Qt::AlignCenter,
-                     QStringLiteral("top: red left"));
+    const int cx = size.width() / 2;
+    const int unit = size.height() / 16;
+    const QPolygon arrow({QPoint(cx, unit), QPoint(cx + 2 * unit, 4 * unit), QPoint(cx + unit / 2, 4 * unit),
+                          QPoint(cx + unit / 2, 9 * unit), QPoint(cx - unit / 2, 9 * unit),
+                          QPoint(cx - unit / 2, 4 * unit), QPoint(cx - 2 * unit, 4 * unit)});
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawPolygon(arrow);
     return picture;
 }
 
@@ -67,7 +72,7 @@ bool writeAndCheck(const QImage &picture, const QString &path, QTextStream &out)
 
 int main(int argc, char *argv[])
 {
-    QGuiApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
     if (!QDir().mkpath(dir.path())) {
