@@ -149,11 +149,11 @@ void TestServerMessages::pinLinesReachTheLoadTimeHandler()
 
 void TestServerMessages::hostHandlerWorksAfterUnload()
 {
-    // Whether or not the library went away, the host's own lines keep reaching the host's handler.
+    // With its last object gone the runtime unloaded the driver. A handler of the driver's left installed
+    // would now point at unmapped code; the host's own lines must reach the host's handler instead.
+    QVERIFY(!driverLoaded());
     qDebug("a line of the host's own");
     QVERIFY(received_("a line of the host's own"));
-    if (driverLoaded())
-        qInfo("the driver stayed loaded; only the forwarding path was exercised");
 }
 
 QTEST_GUILESS_MAIN(TestServerMessages)
