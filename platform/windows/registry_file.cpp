@@ -144,18 +144,19 @@ LONG runRegistryTransaction(bool write, const RegistryOperation &operation)
     if (write && !makeFolders(folder))
         return ERROR_CANTWRITE;
 
-    // The lock lives on a file of its own: the registry file itself is replaced by rename.
+    // The lock lives on a file of its own: the registry file itself is replaced by rename. Readers need it
+    // less (a rename never shows half a file), so a reader that cannot open it reads without it.
     const std::string lockPath = folder + "/registry.lock";
-    FileDescriptor lockFile(open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    FileDescriptor lockFile(write ? open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)
+                                  : open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (write && lockFile.get() < 0)
+        return ERROR_CANTWRITE;
     if (lockFile.get() >= 0) {
         while (flock(lockFile.get(), write ? LOCK_EX : LOCK_SH) != 0) {
             if (errno != EINTR)
                 return write ? ERROR_CANTWRITE : ERROR_CANTREAD;
         }
-    } else if (write || errno != ENOENT) {
-        return write ? ERROR_CANTWRITE : ERROR_CANTREAD;
     }
-    // (A reader without the folder has nothing to read and nothing to lock.)
 
     RegistryTree tree;
     std::string contents;

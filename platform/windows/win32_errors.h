@@ -19,7 +19,7 @@ typedef LONG HRESULT;
 #define MAKE_HRESULT(sev, fac, code)                                                                         \
     ((HRESULT)(((DWORD)(sev) << 31) | ((DWORD)(fac) << 16) | ((DWORD)(code))))
 
-inline HRESULT HRESULT_FROM_WIN32(unsigned long x)
+constexpr HRESULT HRESULT_FROM_WIN32(unsigned long x)
 {
     return (HRESULT)(x) <= 0 ? (HRESULT)(x)
                              : (HRESULT)(((x)&0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000);

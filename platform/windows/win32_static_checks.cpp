@@ -17,3 +17,6 @@ static_assert(FAILED(E_FAIL) && SUCCEEDED(S_FALSE), "HRESULT tests");
 static_assert(MAKE_HRESULT(1, FACILITY_WIN32, 0x490) == E_PROP_ID_UNSUPPORTED, "HRESULT composition");
 static_assert(KEY_READ == 0x20019 && KEY_WRITE == 0x20006 && KEY_ALL_ACCESS == 0xF003F,
               "registry access masks");
+static_assert(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) == (HRESULT)0x8007007EL &&
+                  HRESULT_FROM_WIN32(ERROR_SUCCESS) == S_OK,
+              "Win32 errors as HRESULTs");

@@ -29,6 +29,7 @@ class TestWin32Module : public QObject
 private slots:
     void dllMainFollowsDlopenAndDlclose();
     void dllMainFollowsLoadLibraryAndFreeLibrary();
+    void moduleHandleReferencesKeepLibraryLoaded();
     void bareNameIsFoundBesideTheProgram();
     void procAddressByNameOnly();
     void moduleHandleFromAddress();
@@ -84,6 +85,28 @@ void TestWin32Module::dllMainFollowsLoadLibraryAndFreeLibrary()
     QCOMPARE(events[1].reason, DWORD(DLL_PROCESS_DETACH));
     QVERIFY(!GetModuleHandleA(serverPath().toUtf8().constData()));
     QVERIFY(!FreeLibrary(first));
+}
+
+void TestWin32Module::moduleHandleReferencesKeepLibraryLoaded()
+{
+    clearDllEvents();
+    const HMODULE module = LoadLibraryA(serverPath().toUtf8().constData());
+    QVERIFY(module);
+    const auto exported = reinterpret_cast<LPCSTR>(GetProcAddress(module, "DllGetClassObject"));
+    HMODULE counted = nullptr;
+    QVERIFY(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, exported, &counted));
+    QCOMPARE(counted, module);
+    HMODULE uncounted = nullptr;
+    QVERIFY(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                   GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                               exported, &uncounted));
+
+    // Two references were taken, so two releases unload it.
+    QVERIFY(FreeLibrary(module));
+    QCOMPARE(recordedDllEvents().size(), size_t(1));
+    QVERIFY(FreeLibrary(counted));
+    QCOMPARE(recordedDllEvents().size(), size_t(2));
+    QVERIFY(!GetModuleHandleA(serverPath().toUtf8().constData()));
 }
 
 void TestWin32Module::bareNameIsFoundBesideTheProgram()

@@ -233,6 +233,11 @@ void TestWin32Registry::deletionRules()
     QVERIFY(!gone);
     QCOMPARE(RegDeleteTreeW(parent, L"CLSID"), ERROR_FILE_NOT_FOUND);
 
+    const DWORD one = 1;
+    QCOMPARE(RegSetValueExW(parent, L"Present", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&one), 4),
+             ERROR_SUCCESS);
+    QCOMPARE(RegDeleteValueA(parent, "PRESENT"), ERROR_SUCCESS);
+    QCOMPARE(RegDeleteValueW(parent, L"Present"), ERROR_FILE_NOT_FOUND);
     QCOMPARE(RegDeleteValueW(parent, L"absent"), ERROR_FILE_NOT_FOUND);
     QCOMPARE(RegDeleteKeyW(HKEY_CURRENT_USER, L""), ERROR_ACCESS_DENIED); // never a root
     RegCloseKey(parent);
