@@ -62,12 +62,17 @@ private:
     int m_fd;
 };
 
-// One line per damaged file per process, not one per call.
-void reportDamage(const std::string &path)
+// One line per damaged file per process, not one per call; a repaired file that breaks again is told again.
+void noteFileState(const std::string &path, bool damaged)
 {
     static std::mutex mutex;
     static std::string reported;
     std::lock_guard<std::mutex> lock(mutex);
+    if (!damaged) {
+        if (reported == path)
+            reported.clear();
+        return;
+    }
     if (reported == path)
         return;
     reported = path;
@@ -163,9 +168,11 @@ LONG runRegistryTransaction(bool write, const RegistryOperation &operation)
     const LONG readStatus = readContents(path, contents);
     if (readStatus != ERROR_SUCCESS && readStatus != ERROR_FILE_NOT_FOUND)
         return readStatus;
-    if (readStatus == ERROR_SUCCESS && !tree.parse(contents)) {
-        reportDamage(path);
-        return ERROR_REGISTRY_CORRUPT;
+    if (readStatus == ERROR_SUCCESS) {
+        const bool damaged = !tree.parse(contents);
+        noteFileState(path, damaged);
+        if (damaged)
+            return ERROR_REGISTRY_CORRUPT;
     }
 
     bool changed = false;
