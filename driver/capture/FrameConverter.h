@@ -37,7 +37,7 @@ public:
     // Decodes the JPEG and writes the output frame for outputSize into frame, reusing its
     // allocation when the size is unchanged. Returns false, logging why, when the data is not a
     // decodable JPEG, a side is 0 or larger than maxSide, length is outside 1..maxJpegLength,
-    // or memory runs out; the frame's contents are then unspecified and must not be shown.
+    // or memory runs out; the frame's bytes are then left undefined and must not be shown.
     // Never throws.
     bool convert(const uchar *jpeg, qint64 length, const QSize &outputSize, QByteArray &frame);
     bool convert(const uchar *jpeg, qint64 length, const QSize &outputSize, FrameBuffer &frame);
