@@ -11,6 +11,11 @@
             return (ret);                                                                                    \
     }
 
+// Pointer validation is left to the pointer checks above; these exist for code written with them.
+#define ValidateReadPtr(p, cb) ((void)0)
+#define ValidateWritePtr(p, cb) ((void)0)
+#define ValidateReadWritePtr(p, cb) ((void)0)
+
 // Object names are a debugging aid only; release builds carry none.
 #define NAME(_x_) ((LPCTSTR)NULL)
 
