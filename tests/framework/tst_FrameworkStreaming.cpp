@@ -161,6 +161,33 @@ private slots:
         QCOMPARE(graph.probe(0).threadDestroys.load(), 1);
     }
 
+    // While delivering, the loop answers pause and run itself and refuses other commands; between runs the
+    // worker procedure answers, and a pause or run starts the loop again.
+    void workerAnswersCommandsInAndBetweenDeliveryRuns()
+    {
+        TestGraph graph;
+        QCOMPARE(graph.build(1, true), S_OK);
+        TestSourcePin *pin = graph.pin(0);
+        QCOMPARE(graph.control()->Pause(), S_OK);
+        QVERIFY(graph.sink()->waitForSamples(1, kWaitMs));
+        QCOMPARE(static_cast<HRESULT>(pin->CallWorker(CSourceStream::CMD_RUN)), S_OK);
+        QCOMPARE(static_cast<HRESULT>(pin->CallWorker(CSourceStream::CMD_PAUSE)), S_OK);
+        QCOMPARE(static_cast<HRESULT>(pin->CallWorker(CSourceStream::CMD_INIT)), E_UNEXPECTED);
+        QCOMPARE(static_cast<HRESULT>(pin->CallWorker(42)), E_UNEXPECTED);
+        const LONG delivered = graph.sink()->samplesReceived();
+        QVERIFY(graph.sink()->waitForSamples(delivered + 2, kWaitMs));
+
+        graph.probe(0).samplesBeforeEnd = 0; // the next fill ends the stream
+        QVERIFY(graph.sink()->waitForEndOfStream(kWaitMs));
+        QCOMPARE(static_cast<HRESULT>(pin->CallWorker(42)), E_NOTIMPL);
+        QCOMPARE(static_cast<HRESULT>(pin->CallWorker(CSourceStream::CMD_STOP)), S_OK);
+        QCOMPARE(static_cast<HRESULT>(pin->CallWorker(CSourceStream::CMD_PAUSE)), S_OK);
+        QTRY_VERIFY_WITH_TIMEOUT(graph.sink()->endOfStreamCount() >= 2, int(kWaitMs));
+        QCOMPARE(graph.probe(0).threadCreates.load(), 1);
+        QCOMPARE(graph.control()->Stop(), S_OK);
+        QCOMPARE(graph.probe(0).threadDestroys.load(), 1);
+    }
+
     void commandsWithoutAWorkerFail()
     {
         std::vector<std::shared_ptr<StreamProbe>> probes;
