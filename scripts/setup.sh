@@ -15,6 +15,7 @@ packages=(
   xvfb xauth x11-apps
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   clang-format ccache
+  clang libclang-rt-14-dev
 )
 
 missing=()

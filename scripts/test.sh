@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors and runs the
-# whole test suite. Exits non-zero when a test fails or when no test ran.
+# whole test suite; then builds and runs the suite again under AddressSanitizer with
+# UndefinedBehaviorSanitizer (leaks included), and the threaded tests under
+# ThreadSanitizer. Exits non-zero when a test fails, a sanitizer reports, or no test ran.
+# Arguments are passed to the first (plain) ctest run only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,3 +11,18 @@ bash scripts/setup.sh
 cmake --preset ci
 cmake --build --preset ci
 ctest --preset ci "$@"
+
+# Any report fails the test that produced it; suppressions cover third-party code only.
+supp="$PWD/cmake/sanitizers"
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:abort_on_error=0:exitcode=1:detect_stack_use_after_return=0:strict_string_checks=1:check_initialization_order=1"
+export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0:exitcode=23"
+export UBSAN_OPTIONS="suppressions=$supp/ubsan.supp:halt_on_error=1:print_stacktrace=1:exitcode=1"
+export TSAN_OPTIONS="suppressions=$supp/tsan.supp:halt_on_error=1:exitcode=66:second_deadlock_stack=1:report_signal_unsafe=0"
+
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan
+
+cmake --preset tsan
+cmake --build --preset tsan
+ctest --preset tsan

@@ -104,7 +104,9 @@ bool parseName(const std::string &field, std::wstring &name)
     if (!unescape(field, utf8))
         return false;
     name = utf8ToWide(utf8);
-    return true;
+    // Names reach the API as terminated strings, so one holding a NUL can only come from damage; taken
+    // in, it would be cut short when written back and merge with another key or vanish.
+    return name.find(L'\0') == std::wstring::npos;
 }
 
 void serializeKey(const RegistryKey &key, std::vector<std::string> &path, std::ostringstream &out)
