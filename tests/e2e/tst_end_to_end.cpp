@@ -181,10 +181,11 @@ void TestEndToEnd::recordsTheSimulatedCameraThroughTheDriver()
 {
     registerDriver();
     // The camera's live view starts 3 seconds after the filter is created; until then the placeholder.
+    // Ten seconds leave room for a slow machine.
     const QString avi = m_dir.filePath("capture.avi");
     const QString last = m_dir.filePath("last.png");
     const Run capture =
-        runTool(binary("vistrelcapture"), {"--seconds", "7", "--output", avi, "--snapshot", "last:" + last});
+        runTool(binary("vistrelcapture"), {"--seconds", "10", "--output", avi, "--snapshot", "last:" + last});
     QVERIFY2(capture.exitCode == 0, qPrintable(describe(capture)));
     const qlonglong frames = summaryValue(capture.out, "frames delivered: (\\d+)");
     const qlonglong placeholders = summaryValue(capture.out, "frames: (\\d+) placeholder");
