@@ -6,7 +6,6 @@
 #include "settings/GlobalSettings.h"
 
 #include <QDebug>
-#include <QMutexLocker>
 
 #include <cstring>
 #include <exception>
@@ -46,7 +45,7 @@ MediaProcessingThread::MediaProcessingThread(QObject *parent) : QThread(parent)
 {
     GlobalSettings *settings = GlobalSettings::instance(this);
     {
-        QMutexLocker lock(&stateMutex);
+        std::lock_guard<std::mutex> lock(stateMutex);
         m_fps = settings->get_videoFps();
     }
     deviceInfo = settings->get_deviceInfo();
@@ -68,10 +67,10 @@ MediaProcessingThread::MediaProcessingThread(QObject *parent) : QThread(parent)
 MediaProcessingThread::~MediaProcessingThread()
 {
     {
-        QMutexLocker lock(&stateMutex);
+        std::lock_guard<std::mutex> lock(stateMutex);
         stopRequested = true;
         restartRequested = true;
-        wakeCondition.wakeAll();
+        wakeCondition.notify_all();
     }
     wait();
     qDebug() << "MediaProcessingThread exited";
@@ -79,14 +78,14 @@ MediaProcessingThread::~MediaProcessingThread()
 
 void MediaProcessingThread::startCapture()
 {
-    QMutexLocker lock(&stateMutex);
+    std::lock_guard<std::mutex> lock(stateMutex);
     stopRequested = false;
     restartRequested = false;
     if (!isRunning()) {
         start(QThread::NormalPriority);
     } else {
         restartRequested = true;
-        wakeCondition.wakeAll();
+        wakeCondition.notify_all();
     }
 }
 
@@ -94,10 +93,10 @@ void MediaProcessingThread::stopCapture()
 {
     if (!isRunning())
         return;
-    QMutexLocker lock(&stateMutex);
+    std::lock_guard<std::mutex> lock(stateMutex);
     stopRequested = true;
     restartRequested = true;
-    wakeCondition.wakeAll();
+    wakeCondition.notify_all();
 }
 
 double MediaProcessingThread::fps() const
@@ -108,7 +107,7 @@ double MediaProcessingThread::fps() const
 
 QSize MediaProcessingThread::outputSize() const
 {
-    QMutexLocker lock(&stateMutex);
+    std::lock_guard<std::mutex> lock(stateMutex);
     return m_outputSize;
 }
 
@@ -278,7 +277,7 @@ void MediaProcessingThread::requestExtensionIfDue(CameraSession &session, const 
 {
     qint64 now = 0;
     {
-        QMutexLocker lock(&frameMutex);
+        std::lock_guard<std::mutex> lock(frameMutex);
         now = readTimer.isValid() ? readTimer.elapsed() : 0;
     }
     const bool requested = extensionRequested;
@@ -317,8 +316,7 @@ void MediaProcessingThread::waitBetweenAttempts(const CaptureTimings &timings)
         QThread::msleep(static_cast<unsigned long>(timings.retryPauseMs));
         return;
     }
-    QMutexLocker lock(&stateMutex);
-    while (!stopRequested && !restartRequested)
-        wakeCondition.wait(&stateMutex);
+    std::unique_lock<std::mutex> lock(stateMutex);
+    wakeCondition.wait(lock, [this] { return stopRequested || restartRequested; });
     restartRequested = false;
 }

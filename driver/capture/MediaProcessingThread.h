@@ -7,11 +7,9 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QSize>
 #include <QThread>
 #include <QVariantMap>
-#include <QWaitCondition>
 
 #include <atomic>
 #include <functional>
@@ -64,8 +62,9 @@ private:
     void waitBetweenAttempts(const CaptureTimings &timings);
     void releaseFrames();
 
-    QWaitCondition wakeCondition;
-    mutable QMutex stateMutex;
+    // Standard mutexes rather than Qt's: the thread sanitizer sees their ordering.
+    std::condition_variable wakeCondition;
+    mutable std::mutex stateMutex;
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> restartRequested{false};
     // Named apart from the accessors outputSize() and fps().
@@ -75,7 +74,7 @@ private:
     FrameQueue readyFrames;
     FrameQueue spareFrames;
     FrameBuffer currentFrame;
-    QMutex frameMutex;
+    std::mutex frameMutex;
     QElapsedTimer readTimer;
     qint64 lastExtensionAt = 0;
     QVariantMap deviceInfo;

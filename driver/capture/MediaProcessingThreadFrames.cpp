@@ -5,8 +5,6 @@
 #include "driver/capture/MediaProcessingThread.h"
 #include "driver/capture/Placeholder.h"
 
-#include <QMutexLocker>
-
 #include <cstring>
 
 namespace {
@@ -23,7 +21,7 @@ int copyFrame(const QByteArray &frame, void *dst, int maxBytes)
 
 void MediaProcessingThread::setOutputSize(const QSize &size)
 {
-    QMutexLocker lock(&stateMutex);
+    std::lock_guard<std::mutex> lock(stateMutex);
     m_outputSize = size;
     placeholderFrame = Placeholder::frame(size);
 }
@@ -40,7 +38,7 @@ void MediaProcessingThread::convertAndPublish(const uchar *jpeg, int length)
     }
     {
         // The pin never finds more than 3 frames waiting: older ones are dropped for reuse.
-        QMutexLocker lock(&frameMutex);
+        std::lock_guard<std::mutex> lock(frameMutex);
         while (readyFrames.size() > 2)
             spareFrames.append(readyFrames.takeOldest());
     }
@@ -60,9 +58,9 @@ int MediaProcessingThread::readFrame(void *dst, int maxBytes)
 
 int MediaProcessingThread::readFrameWith(const std::function<int(const QByteArray &frame)> &copy)
 {
-    QMutexLocker lock(&frameMutex);
+    std::lock_guard<std::mutex> lock(frameMutex);
     if (!isRunning() || (readyFrames.isEmpty() && currentFrame.isNull())) {
-        QMutexLocker state(&stateMutex);
+        std::lock_guard<std::mutex> state(stateMutex);
         return copy(placeholderFrame);
     }
     if (!readTimer.isValid())
@@ -78,7 +76,7 @@ int MediaProcessingThread::readFrameWith(const std::function<int(const QByteArra
 
 void MediaProcessingThread::releaseFrames()
 {
-    QMutexLocker lock(&frameMutex);
+    std::lock_guard<std::mutex> lock(frameMutex);
     readyFrames.clear();
     spareFrames.clear();
     currentFrame.reset();

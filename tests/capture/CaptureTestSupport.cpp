@@ -5,19 +5,19 @@
 #include "settings/GlobalSettings.h"
 
 #include <QDeadlineTimer>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QThread>
+
+#include <mutex>
 
 namespace CaptureTest {
 namespace {
 
-QMutex logMutex;
+std::mutex logMutex;
 QStringList lines;
 
 void collect(QtMsgType, const QMessageLogContext &, const QString &message)
 {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     lines << message;
 }
 
@@ -41,19 +41,19 @@ void captureLog()
 
 QStringList logLines()
 {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     return lines;
 }
 
 void clearLog()
 {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     lines.clear();
 }
 
 int countLines(const QString &line)
 {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     return int(lines.count(line));
 }
 

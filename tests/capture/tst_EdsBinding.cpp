@@ -5,29 +5,28 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <mutex>
 #include <thread>
 #include <vector>
 
 namespace {
 
-QMutex logMutex;
+std::mutex logMutex;
 QStringList logLines;
 
 void collect(QtMsgType, const QMessageLogContext &, const QString &message)
 {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     logLines << message;
 }
 
 QStringList takeLog()
 {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     return std::exchange(logLines, {});
 }
 

@@ -7,13 +7,12 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#include <mutex>
 #include <thread>
 #include <turbojpeg.h>
 
@@ -31,7 +30,7 @@ QStringList takeCallLog()
 
 struct EventRecorder
 {
-    QMutex mutex;
+    std::mutex mutex;
     QList<EdsStateEvent> events;
     std::thread::id thread;
     EdsCameraRef extendOnWarning = nullptr;
@@ -39,7 +38,7 @@ struct EventRecorder
     static EdsError handler(EdsStateEvent event, EdsUInt32, EdsVoid *context)
     {
         auto *self = static_cast<EventRecorder *>(context);
-        QMutexLocker lock(&self->mutex);
+        std::lock_guard<std::mutex> lock(self->mutex);
         self->events.append(event);
         self->thread = std::this_thread::get_id();
         if (event == kEdsStateEvent_WillSoonShutDown && self->extendOnWarning)
@@ -48,7 +47,7 @@ struct EventRecorder
     }
     int count(EdsStateEvent event)
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         return int(events.count(event));
     }
 };
@@ -322,7 +321,7 @@ private slots:
             EDS_ERR_OK);
         QCOMPARE(EdsSimSendStateEvent("usb:1", kEdsStateEvent_WillSoonShutDown, 5), EDS_ERR_OK);
         QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_WillSoonShutDown), 1, 10000);
-        QMutexLocker lock(&recorder.mutex);
+        std::lock_guard<std::mutex> lock(recorder.mutex);
         QVERIFY(recorder.thread != std::this_thread::get_id());
     }
 
@@ -354,7 +353,7 @@ private slots:
             EDS_ERR_OK);
         QCOMPARE(EdsSimSetIdlePowerOff("usb:1", 400), EDS_ERR_OK);
         QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_Shutdown), 1, 10000);
-        QMutexLocker lock(&recorder.mutex);
+        std::lock_guard<std::mutex> lock(recorder.mutex);
         QCOMPARE(recorder.events,
                  (QList<EdsStateEvent>{kEdsStateEvent_WillSoonShutDown, kEdsStateEvent_Shutdown}));
     }
