@@ -209,6 +209,10 @@ HRESULT STDMETHODCALLTYPE SinkInputPin::QueryInternalConnections(IPin **, ULONG 
 
 HRESULT STDMETHODCALLTYPE SinkInputPin::EndOfStream()
 {
+    // A stopped renderer ignores end of stream, as Windows' renderers do: a source stopped after the
+    // sink (the graph stops downstream first) must not leave the next run refusing every sample.
+    if (m_filter.state() == State_Stopped)
+        return S_OK;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (!m_connected)
