@@ -9,22 +9,22 @@
 #include "settings/GlobalSettings.h"
 
 #include <QDeadlineTimer>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QStringList>
 #include <QThread>
 
+#include <cstdio>
 #include <cstring>
 
 namespace FilterTest {
 namespace {
 
-QMutex logMutex;
+// A standard mutex, whose hand-over ThreadSanitizer can follow.
+std::mutex logMutex;
 QStringList lines;
 
 void collect(QtMsgType, const QMessageLogContext &, const QString &message)
 {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     lines << message;
 }
 
@@ -40,23 +40,30 @@ void captureLog()
 
 void clearLog()
 {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     lines.clear();
 }
 
 int countLines(const QString &line)
 {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     return int(lines.count(line));
 }
 
 int countLinesStartingWith(const QString &prefix)
 {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     int count = 0;
     for (const QString &line : lines)
         count += line.startsWith(prefix) ? 1 : 0;
     return count;
+}
+
+void printLog()
+{
+    std::lock_guard<std::mutex> lock(logMutex);
+    for (const QString &line : lines)
+        std::fprintf(stderr, "  log: %s\n", qPrintable(line));
 }
 
 bool waitForLine(const QString &line, int times, int timeoutMs)

@@ -25,6 +25,8 @@ void clearLog();
 int countLines(const QString &line);
 int countLinesStartingWith(const QString &prefix);
 bool waitForLine(const QString &line, int times = 1, int timeoutMs = 20000);
+// Writes the collected lines to the standard error stream, to tell what led to a failure.
+void printLog();
 
 // Waits until `condition` holds; false on time-out.
 bool waitFor(const std::function<bool()> &condition, int timeoutMs = 20000);

@@ -48,7 +48,12 @@ private slots:
         saveSettings(30.0);
         clearLog();
     }
-    void cleanup() { QVERIFY(waitFor(nothingAlive)); }
+    void cleanup()
+    {
+        if (QTest::currentTestFailed())
+            printLog();
+        QVERIFY(waitFor(nothingAlive));
+    }
 
     // Run from stopped pauses first, so the very first sample may wait for the graph to run.
     void samplesAreStampedFromZeroAndAllSyncPoints()
@@ -85,7 +90,6 @@ private slots:
         QCOMPARE(graph.control()->Stop(), S_OK);
         QCOMPARE(countLines(kStopWhileWaiting), 1);
         QCOMPARE(graph.sampleCount(), 0);
-        QVERIFY(graph.sink()->endOfStreamCount() >= 1);
         QVERIFY(!graph.pin()->ThreadExists());
     }
 

@@ -67,7 +67,12 @@ private slots:
         saveSettings(30.0);
         clearLog();
     }
-    void cleanup() { QVERIFY(waitFor(nothingAlive)); }
+    void cleanup()
+    {
+        if (QTest::currentTestFailed())
+            printLog();
+        QVERIFY(waitFor(nothingAlive));
+    }
 
     void offersNineIdenticalTypes()
     {
