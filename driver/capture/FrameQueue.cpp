@@ -1,22 +1,20 @@
 #include "driver/capture/FrameQueue.h"
 
-#include <QMutexLocker>
-
 bool FrameQueue::isEmpty() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_frames.empty();
 }
 
 int FrameQueue::size() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return static_cast<int>(m_frames.size());
 }
 
 FrameBuffer FrameQueue::takeOldest()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_frames.empty())
         return {};
     FrameBuffer frame = std::move(m_frames.front());
@@ -28,7 +26,7 @@ void FrameQueue::append(const FrameBuffer &frame)
 {
     if (frame.isNull())
         return;
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_frames.push_back(frame);
 }
 
@@ -38,7 +36,7 @@ void FrameQueue::clear()
     // hold up the other side.
     std::deque<FrameBuffer> dropped;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         dropped.swap(m_frames);
     }
 }

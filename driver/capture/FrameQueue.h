@@ -2,9 +2,8 @@
 
 #include "driver/capture/FrameBuffer.h"
 
-#include <QMutex>
-
 #include <deque>
+#include <mutex>
 
 // An ordered list of frames, oldest first, safe to use from several threads. Every operation
 // takes and releases the queue's own mutex, so callers may combine it with locks of their own
@@ -28,6 +27,7 @@ public:
     void clear();
 
 private:
-    mutable QMutex m_mutex;
+    // A standard mutex: the thread sanitizer follows its ordering, which it cannot for Qt's.
+    mutable std::mutex m_mutex;
     std::deque<FrameBuffer> m_frames;
 };

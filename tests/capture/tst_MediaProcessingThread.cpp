@@ -421,18 +421,6 @@ private slots:
         QVERIFY(countCalls("EdsSendCommand usb:1") >= 3);
     }
 
-    void cameraPowersOffWithoutKeepAlive()
-    {
-        // The stand-in warns a quarter of the idle time ahead; the thread extends and the camera stays.
-        QCOMPARE(EdsSimReset("Canon EOS 90D:startup=0:idle=1"), EDS_ERR_OK);
-        auto thread = startedThread();
-        QVERIFY(waitForLine("Requesting extension true", 2));
-        QCOMPARE(countLines("Retry"), 0);
-        EdsBool open = 0;
-        QCOMPARE(EdsSimIsSessionOpen("usb:1", &open), EDS_ERR_OK);
-        QVERIFY(open);
-    }
-
     void destructorDuringRetryPause()
     {
         QCOMPARE(EdsSimReset(""), EDS_ERR_OK);

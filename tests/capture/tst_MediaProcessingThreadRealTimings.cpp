@@ -70,6 +70,20 @@ private slots:
         QCOMPARE(countLines("Retry"), 0);
     }
 
+    void keepsTheCameraFromPoweringOff()
+    {
+        // The stand-in warns 2 s before its 8 s idle time runs out; without the extension that the
+        // warning triggers, the camera would be gone before the second warning.
+        QCOMPARE(EdsSimReset("Canon EOS 90D:idle=8"), EDS_ERR_OK);
+        auto thread = std::make_unique<MediaProcessingThread>();
+        thread->startCapture();
+        QVERIFY(waitForLine("Requesting extension true", 2, 60000));
+        QCOMPARE(countLines("Retry"), 0);
+        EdsBool open = 0;
+        QCOMPARE(EdsSimIsSessionOpen("usb:1", &open), EDS_ERR_OK);
+        QVERIFY(open);
+    }
+
     void streamsAfterTheLiveViewStart()
     {
         QCOMPARE(EdsSimReset("Canon EOS 90D"), EDS_ERR_OK);

@@ -366,8 +366,8 @@ private slots:
         QCOMPARE(
             EdsSetCameraStateEventHandler(camera, kEdsStateEvent_All, &EventRecorder::handler, &recorder),
             EDS_ERR_OK);
-        QCOMPARE(EdsSimSetIdlePowerOff("usb:1", 800), EDS_ERR_OK);
-        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_WillSoonShutDown), 3, 20000);
+        QCOMPARE(EdsSimSetIdlePowerOff("usb:1", 2000), EDS_ERR_OK);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_WillSoonShutDown), 2, 20000);
         QCOMPARE(recorder.count(kEdsStateEvent_Shutdown), 0);
         EdsBool open = 0;
         QCOMPARE(EdsSimIsSessionOpen("usb:1", &open), EDS_ERR_OK);
