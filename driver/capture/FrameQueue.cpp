@@ -18,7 +18,7 @@ FrameBuffer FrameQueue::takeOldest()
     if (m_frames.empty())
         return {};
     FrameBuffer frame = std::move(m_frames.front());
-    m_frames.pop_front();
+    m_frames.erase(m_frames.begin());
     return frame;
 }
 
@@ -34,7 +34,7 @@ void FrameQueue::clear()
 {
     // Release the frames outside the lock: the last handle frees the bytes, which need not
     // hold up the other side.
-    std::deque<FrameBuffer> dropped;
+    std::vector<FrameBuffer> dropped;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         dropped.swap(m_frames);

@@ -2,8 +2,8 @@
 
 #include "driver/capture/FrameBuffer.h"
 
-#include <deque>
 #include <mutex>
+#include <vector>
 
 // An ordered list of frames, oldest first, safe to use from several threads. Every operation
 // takes and releases the queue's own mutex, so callers may combine it with locks of their own
@@ -29,5 +29,8 @@ public:
 private:
     // A standard mutex: the thread sanitizer follows its ordering, which it cannot for Qt's.
     mutable std::mutex m_mutex;
-    std::deque<FrameBuffer> m_frames;
+    // A vector rather than a deque: it keeps its capacity as frames come and go, so the steady
+    // stream allocates nothing, while a deque frees and allocates a node every few dozen frames.
+    // The queues hold a handful of frames, so taking from the front costs nothing worth noting.
+    std::vector<FrameBuffer> m_frames;
 };

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 class FrameConverter;
 struct CameraSession;
@@ -37,9 +38,29 @@ public:
     // Copies at most maxBytes of the frame to deliver into dst: the oldest converted frame, else the last
     // one again, else the placeholder picture. Returns the number of bytes copied.
     int readFrame(void *dst, int maxBytes);
+    // The caller's copy routine, borrowed for one call. Unlike std::function it never allocates, however
+    // much the routine captures, so delivering a frame stays free of heap traffic.
+    class FrameCopy
+    {
+    public:
+        template <typename Copy, typename = std::enable_if_t<!std::is_same_v<std::decay_t<Copy>, FrameCopy>>>
+        FrameCopy(Copy &&copy) // NOLINT: converts from any callable, as std::function does
+            : m_copy(const_cast<void *>(static_cast<const void *>(std::addressof(copy)))),
+              m_call([](void *routine, const QByteArray &frame) {
+                  return int((*static_cast<std::remove_reference_t<Copy> *>(routine))(frame));
+              })
+        {
+        }
+        int operator()(const QByteArray &frame) const { return m_call(m_copy, frame); }
+
+    private:
+        void *m_copy;
+        int (*m_call)(void *, const QByteArray &);
+    };
+
     // Chooses the frame as readFrame does and hands it (outputSize(), rows of width * 3 bytes, bottom-up)
     // to `copy` while it is held, for a caller that lays the rows out itself. Returns what `copy` returns.
-    int readFrameWith(const std::function<int(const QByteArray &frame)> &copy);
+    int readFrameWith(const FrameCopy &copy);
 
     static EdsError onCameraStateEvent(EdsStateEvent event, EdsUInt32 eventData, EdsVoid *context);
 

@@ -56,7 +56,7 @@ int MediaProcessingThread::readFrame(void *dst, int maxBytes)
     return readFrameWith([&](const QByteArray &frame) { return copyFrame(frame, dst, maxBytes); });
 }
 
-int MediaProcessingThread::readFrameWith(const std::function<int(const QByteArray &frame)> &copy)
+int MediaProcessingThread::readFrameWith(const FrameCopy &copy)
 {
     std::lock_guard<std::mutex> lock(frameMutex);
     if (!isRunning() || (readyFrames.isEmpty() && currentFrame.isNull())) {
