@@ -185,22 +185,6 @@ private slots:
         QCOMPARE(pinOf(filter.get())->CheckMediaType(&type.mt), expected);
     }
 
-    void oddWidthsGetPaddedRows()
-    {
-        saveSettings(30.0, QSize(1366, 768));
-        ComPtr<IBaseFilter> filter = createFilter();
-        QVERIFY(filter);
-        CVCamStream *pin = pinOf(filter.get());
-        CMediaType offered;
-        QCOMPARE(pin->GetMediaType(0, &offered), S_OK);
-        QCOMPARE(VideoType::videoInfo(offered)->bmiHeader.biSizeImage, DWORD(4100 * 768));
-        QCOMPARE(offered.lSampleSize, ULONG(3148800));
-        Caps caps;
-        readCaps(pin, 0, &caps);
-        QCOMPARE(caps.hr, S_OK);
-        QCOMPARE(VideoType::videoInfo(*caps.type)->bmiHeader.biSizeImage, DWORD(3148800));
-    }
-
     void streamCapsAreOneCapabilityForEveryIndex()
     {
         ComPtr<IBaseFilter> filter = createFilter();

@@ -46,18 +46,6 @@ class TestFrameRows : public QObject
     Q_OBJECT
 
 private slots:
-    void layoutOfTheType()
-    {
-        const SampleLayout wide = layoutFor(QSize(1366, 768));
-        QCOMPARE(wide.stride, qint64(4100));
-        QCOMPARE(wide.rows, qint64(768));
-        QVERIFY(!wide.topDown);
-        const SampleLayout topDown = layoutFor(QSize(5, 3), true);
-        QCOMPARE(topDown.rows, qint64(3));
-        QCOMPARE(topDown.stride, qint64(16));
-        QVERIFY(topDown.topDown);
-    }
-
     // Every pixel the two pictures share is the frame's, counted from the top left; the rest of the
     // layout is black, and nothing after it is written.
     void picturesKeepTheirTopLeft_data()
