@@ -1,14 +1,72 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in Release mode and runs them, printing their tables.
-#   bench/run.sh [BUILD_DIR]   (default: build-bench beside this repository's root)
+# Builds the benchmarks in Release mode and runs them, printing their tables and a summary of the
+# performance targets.
+#   bench/run.sh [--quick] [BUILD_DIR]   (default: build-bench beside this repository's root)
+# --quick streams for 10 seconds instead of 60 (rougher CPU and latency figures).
+# Everything measured is CPU time where it can be, since the machine is shared; repeat runs to see the spread.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=60
+if [[ ${1:-} == --quick ]]; then
+    seconds=10
+    shift
+fi
 build=${1:-$root/build-bench}
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target bench_frames
+cmake --build "$build" -j2 --target bench_frames bench_handoff vistrellatency vistrelcam EDSDK vistrelregsvr
 
 echo
 echo "Frame conversion against JPEG decoding (medians of CPU time per frame)"
-QT_QPA_PLATFORM=offscreen "$build/bin/bench_frames"
+QT_QPA_PLATFORM=offscreen "$build/bin/bench_frames" | tee "$build/bench_frames.txt"
+
+echo
+echo "Hand-off to the pin against a plain memcpy of the same bytes (medians of CPU time per frame)"
+QT_QPA_PLATFORM=offscreen "$build/bin/bench_handoff" | tee "$build/bench_handoff.txt"
+
+# Streaming runs in a throw-away home: their own settings store and registry.
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+export HOME=$home XDG_CONFIG_HOME=$home/.config
+mkdir -p "$XDG_CONFIG_HOME"
+"$build/bin/vistrelregsvr" /s "$build/bin/libvistrelcam.so" >/dev/null
+
+echo
+echo "Streaming 960x640 camera frames at 30 fps to 1920x1080 for $seconds s, numbered pictures replayed"
+"$build/bin/vistrellatency" --seconds "$seconds" 2>/dev/null | tee "$build/stream_replayed.txt" | grep -v '^RESULT'
+echo
+echo "The same with the camera stand-in encoding its test picture per frame"
+"$build/bin/vistrellatency" --seconds "$seconds" --generated 2>/dev/null | tee "$build/stream_generated.txt" |
+    grep -v '^RESULT'
+
+result() { sed -n "s/^RESULT $2=//p" "$build/$1" | head -n1; }
+handoff() { awk -v c="$1" '$0 ~ c { print $NF; exit }' "$build/bench_handoff.txt"; }
+
+replayed_cpu=$(result stream_replayed.txt cpu_percent)
+generated_cpu=$(result stream_generated.txt cpu_percent)
+encoding=$(awk -v g="$generated_cpu" -v r="$replayed_cpu" 'BEGIN { printf "%.2f", g - r }')
+
+convert() { awk -v c="$1" 'index($0, c) == 1 { print $NF; exit }' "$build/bench_frames.txt"; }
+
+echo
+echo "Targets"
+printf '%-58s %-12s %s\n' "target" "limit" "measured"
+for case in "960x640 -> 960x640" "960x640 -> 1280x720" "960x640 -> 1920x1080" "1920x1080 -> 1920x1080" \
+    "1024x680 -> 960x640"; do
+    printf '%-58s %-12s %s\n' "convert / decode $case" "" "$(convert "$case")"
+done
+printf '%-58s %-12s %s\n' "readFrame 1920x1080 / memcpy" "<= 1.2" "$(handoff 'readFrame 1920x1080')"
+printf '%-58s %-12s %s\n' "pin copy 1920x1080 / memcpy" "<= 1.2" "$(handoff 'pin copy 1920x1080')"
+printf '%-58s %-12s %s\n' "pin copy re-strided 1366x768 / memcpy" "<= 1.2" "$(handoff 're-strided 1366x768')"
+printf '%-58s %-12s %s\n' "pin copy re-strided 1023x683 / memcpy" "<= 1.2" "$(handoff 're-strided 1023x683')"
+printf '%-58s %-12s %s\n' "process CPU, 960x640 -> 1920x1080 @ 30 fps (% of a core)" "<= 15" "$replayed_cpu"
+printf '%-58s %-12s %s\n' "  of it the capture thread" "" "$(result stream_replayed.txt capture_thread_percent)"
+printf '%-58s %-12s %s\n' "  of it the pin's thread" "" "$(result stream_replayed.txt pin_thread_percent)"
+printf '%-58s %-12s %s\n' "camera stand-in's JPEG encoding, apart (% of a core)" "" "$encoding"
+printf '%-58s %-12s %s\n' "samples per second at the sink (output set to 30)" "" \
+    "$(result stream_replayed.txt sample_rate)"
+printf '%-58s %-12s %s\n' "latency median (frame intervals)" "<= 2" \
+    "$(result stream_replayed.txt latency_median_intervals) ($(result stream_replayed.txt latency_median_ms) ms)"
+printf '%-58s %-12s %s\n' "latency 99th percentile (ms)" "reported" "$(result stream_replayed.txt latency_p99_ms)"
+echo "Steady-state allocations: ctest -L capture -R tst_frameallocations (a test, not timed)."

@@ -75,6 +75,11 @@ EDSAPI EdsError EdsSimGetOutputDevice(const char *port, EdsUInt32 *outputDevice)
 EDSAPI EdsError EdsSimIsSessionOpen(const char *port, EdsBool *open);
 // Number of frames the camera has handed out since it was added.
 EDSAPI EdsError EdsSimGetFramesDelivered(const char *port, EdsUInt32 *frames);
+// When frame number `frame` of the current live view (counted from 0 at its start) is or was first ready
+// to download, in nanoseconds of the steady clock (CLOCK_MONOTONIC on Linux), so a program in the same
+// process can tell how long a frame took to reach it. EDS_ERR_OBJECT_NOTREADY while live view is not on
+// the computer or the camera makes no frames.
+EDSAPI EdsError EdsSimGetFrameReadyTime(const char *port, EdsUInt32 frame, EdsUInt64 *steadyNanoseconds);
 // References (lists, cameras, streams, images) not yet released: 0 after a clean run.
 EDSAPI EdsUInt32 EdsSimLiveReferenceCount(void);
 // Number of EdsInitializeSDK calls not yet matched by EdsTerminateSDK.

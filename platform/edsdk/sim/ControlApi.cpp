@@ -229,6 +229,24 @@ EdsError EdsSimGetFramesDelivered(const char *port, EdsUInt32 *frames)
     });
 }
 
+EdsError EdsSimGetFrameReadyTime(const char *port, EdsUInt32 frame, EdsUInt64 *steadyNanoseconds)
+{
+    if (!steadyNanoseconds)
+        return EDS_ERR_INVALID_POINTER;
+    return withDevice(port, [&](SimDevice &device) {
+        const double fps = device.config.framesPerSecond;
+        if (!device.connected || !device.deliversFrames || !device.live || !(fps > 0))
+            return EdsError(EDS_ERR_OBJECT_NOTREADY);
+        // The inverse of SimDevice::nextFrame: frame n is ready from startup + n / fps on.
+        const auto ready =
+            device.liveSince + std::chrono::milliseconds(device.config.startupMs) +
+            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(frame / fps));
+        *steadyNanoseconds =
+            EdsUInt64(std::chrono::duration_cast<std::chrono::nanoseconds>(ready.time_since_epoch()).count());
+        return EdsError(EDS_ERR_OK);
+    });
+}
+
 EdsUInt32 EdsSimLiveReferenceCount(void)
 {
     auto &sim = Simulator::instance();
