@@ -256,13 +256,17 @@ bool RegistryTree::parse(const std::string &text)
             if (root == int(RegistryRoot::Count))
                 return false;
             current = &roots[root];
-            currentValueNames.clear();
             for (size_t i = 2; i < fields.size(); ++i) {
                 std::wstring name;
                 if (!parseName(fields[i], name) || name.empty())
                     return false;
                 current = &current->createSubkey(name);
             }
+            // A key may be listed again; its values so far still count, so that a name given twice
+            // is caught as damage rather than kept twice (and refused when the file is next read).
+            currentValueNames.clear();
+            for (const RegistryValue &value : current->values)
+                currentValueNames.insert(foldedName(value.name));
         } else if (fields[0] == "V" && current) {
             RegistryValue value;
             if (!parseValue(fields, value))
