@@ -41,8 +41,14 @@ void captureLog()
 
 QStringList logLines()
 {
+    // A list of its own, not one sharing its data with the collector's: Qt's sharing check is a
+    // relaxed read, which the thread sanitizer rightly reports against a concurrent append.
     std::lock_guard<std::mutex> lock(logMutex);
-    return lines;
+    QStringList copy;
+    copy.reserve(lines.size());
+    for (const QString &line : lines)
+        copy << line;
+    return copy;
 }
 
 void clearLog()
