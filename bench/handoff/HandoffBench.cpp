@@ -30,10 +30,18 @@ struct MediaProcessingThreadProbe
     {
         thread.readyFrames.append(frame);
     }
-    static void requeueSpares(MediaProcessingThread &thread)
+    // Puts the spare frames back in line and returns (sharing, not copying) the bytes of the frame that
+    // readFrame will take next.
+    static QByteArray requeueSpares(MediaProcessingThread &thread)
     {
         while (!thread.spareFrames.isEmpty())
             thread.readyFrames.append(thread.spareFrames.takeOldest());
+        std::vector<FrameBuffer> ready;
+        while (!thread.readyFrames.isEmpty())
+            ready.push_back(thread.readyFrames.takeOldest());
+        for (const FrameBuffer &frame : ready)
+            thread.readyFrames.append(frame);
+        return ready.empty() ? QByteArray() : ready.front().bytes();
     }
 };
 
@@ -85,23 +93,22 @@ struct Result
     double measured = 0;
 };
 
-// Alternates the plain copy with the measured one so both see the same machine load and caches;
-// `prepare` runs untimed before each measured call.
+// Alternates a plain memcpy of the very bytes the next measured call will copy with that call, so both
+// see the same machine load and the same caches. `prepare` runs untimed before each round and returns
+// those bytes.
 template <typename Prepare, typename Measured>
 Result compare(int rounds, int bytes, char *dst, Prepare prepare, Measured measured)
 {
-    std::vector<QByteArray> sources;
-    for (int i = 0; i < kFramesInFlight; ++i)
-        sources.push_back(patterned(bytes, 100 + i));
     std::vector<double> plain;
     std::vector<double> timed;
     for (int i = 0; i < kWarmUpRounds + rounds; ++i) {
-        const QByteArray &source = sources[size_t(i % kFramesInFlight)];
+        const QByteArray source = prepare();
+        if (source.size() < bytes)
+            std::abort();
         double t0 = 0;
         double t1 = 0;
         double t2 = 0;
         double t3 = 0;
-        prepare();
         if (i % 2 == 0) {
             t0 = cpuMilliseconds();
             std::memcpy(dst, source.constData(), size_t(bytes));
@@ -179,14 +186,14 @@ int main(int argc, char **argv)
 
         if (layout.stride == qint64(size.width()) * 3) {
             const Result read = compare(
-                rounds, frameBytes, dst, [&] { MediaProcessingThreadProbe::requeueSpares(thread); },
+                rounds, frameBytes, dst, [&] { return MediaProcessingThreadProbe::requeueSpares(thread); },
                 [&] { thread.readFrame(dst, int(sampleBytes)); });
             printRow("readFrame", size, read);
         }
 
         BYTE *buffer = reinterpret_cast<BYTE *>(dst);
         const Result pin = compare(
-            rounds, frameBytes, dst, [&] { MediaProcessingThreadProbe::requeueSpares(thread); },
+            rounds, frameBytes, dst, [&] { return MediaProcessingThreadProbe::requeueSpares(thread); },
             [&] {
                 // As the pin's FillBuffer does it.
                 thread.readFrameWith([&](const QByteArray &frame) {
