@@ -1,10 +1,9 @@
 #include "driver/filter/CUnknown.h"
 
-// Without an outer object the owner is our own non-delegating unknown: its three methods sit in the
-// same virtual-table slots as IUnknown's, which is what COM aggregation relies on.
+// Without an outer object the owner is the object's own unknown, which forwards to the non-delegating
+// entries; an outer object gets that same unknown as the inner object's identity.
 CUnknown::CUnknown(LPCTSTR pName, LPUNKNOWN pUnk)
-    : CBaseObject(pName),
-      m_pUnknown(pUnk != NULL ? pUnk : reinterpret_cast<LPUNKNOWN>(static_cast<PNDUNKNOWN>(this))), m_cRef(0)
+    : CBaseObject(pName), m_ownUnknown(this), m_pUnknown(pUnk != NULL ? pUnk : &m_ownUnknown), m_cRef(0)
 {
 }
 
@@ -14,7 +13,7 @@ STDMETHODIMP CUnknown::NonDelegatingQueryInterface(REFIID riid, void **ppv)
 {
     CheckPointer(ppv, E_POINTER);
     if (riid == IID_IUnknown)
-        return GetInterface(reinterpret_cast<LPUNKNOWN>(static_cast<PNDUNKNOWN>(this)), ppv);
+        return GetInterface(&m_ownUnknown, ppv);
     *ppv = NULL;
     return E_NOINTERFACE;
 }

@@ -29,6 +29,25 @@ public:
     STDMETHODIMP_(ULONG) NonDelegatingRelease() override;
 
 private:
+    // The object's own IUnknown when it is not aggregated. It is a real IUnknown that forwards to the
+    // non-delegating entries, rather than the non-delegating interface viewed as an IUnknown: calling
+    // through an interface the object does not have is undefined, and the sanitizers stop on it.
+    class OwnUnknown final : public IUnknown
+    {
+    public:
+        explicit OwnUnknown(CUnknown *object) : m_object(object) {}
+        STDMETHODIMP QueryInterface(REFIID riid, void **ppv) override
+        {
+            return m_object->NonDelegatingQueryInterface(riid, ppv);
+        }
+        STDMETHODIMP_(ULONG) AddRef() override { return m_object->NonDelegatingAddRef(); }
+        STDMETHODIMP_(ULONG) Release() override { return m_object->NonDelegatingRelease(); }
+
+    private:
+        CUnknown *const m_object;
+    };
+
+    OwnUnknown m_ownUnknown;
     const LPUNKNOWN m_pUnknown;
 
 protected:

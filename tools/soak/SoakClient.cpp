@@ -1,0 +1,307 @@
+#include "tools/soak/SoakClient.h"
+
+#include "platform/dshow/MediaTypes.h"
+#include "tools/capture-client/VideoDevices.h"
+#include "tools/soak/SampleWatch.h"
+#include "tools/soak/StallGuard.h"
+
+#include <cstdio>
+#include <limits.h>
+#include <string>
+#include <unistd.h>
+
+using vistrel::dshow::ComPtr;
+
+namespace {
+
+const char kDeviceName[] = "VistrelToolx64";
+
+typedef HRESULT(STDAPICALLTYPE *PlainEntry)();
+
+std::string ownFolder()
+{
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return ".";
+    std::string self(path, size_t(length));
+    return self.substr(0, self.find_last_of('/'));
+}
+
+ComPtr<IPin> outputPinOf(IBaseFilter *filter)
+{
+    ComPtr<IEnumPins> pins;
+    if (FAILED(filter->EnumPins(pins.put())) || !pins)
+        return {};
+    ComPtr<IPin> pin;
+    while (pins->Next(1, pin.put(), nullptr) == S_OK) {
+        PIN_DIRECTION direction;
+        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT)
+            return pin;
+    }
+    return {};
+}
+
+std::string hex(HRESULT hr)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+    return text;
+}
+
+} // namespace
+
+SoakClient::SoakClient(std::mt19937_64 &random, SampleWatch &watch, StallMonitor &stalls)
+    : m_random(random), m_watch(watch), m_stalls(stalls)
+{
+}
+
+SoakClient::~SoakClient()
+{
+    stopStreaming();
+    unregisterDriver();
+}
+
+bool SoakClient::registerDriver(std::string &error)
+{
+    const std::string path = ownFolder() + "/libvistrelcam.so";
+    m_driver = LoadLibraryA(path.c_str());
+    if (m_driver == nullptr) {
+        error = "cannot load " + path;
+        return false;
+    }
+    VideoDeviceList before;
+    before.load();
+    ComPtr<IBaseFilter> existing;
+    m_registeredHere = before.open(kDeviceName, existing.put()) == VFW_E_NOT_FOUND;
+    existing.reset();
+    if (!m_registeredHere)
+        return true;
+    auto registerServer = reinterpret_cast<PlainEntry>(GetProcAddress(m_driver, "DllRegisterServer"));
+    const HRESULT hr = registerServer ? registerServer() : E_NOTIMPL;
+    if (FAILED(hr)) {
+        m_registeredHere = false;
+        error = "DllRegisterServer failed: " + hex(hr);
+        return false;
+    }
+    return true;
+}
+
+HRESULT SoakClient::openDevice(IBaseFilter **filter)
+{
+    VideoDeviceList devices;
+    const HRESULT loaded = devices.load();
+    if (FAILED(loaded))
+        return loaded;
+    return devices.open(kDeviceName, filter);
+}
+
+bool SoakClient::startStreaming(std::string &error)
+{
+    StallGuard guard(m_stalls, "building the graph");
+    HRESULT hr = openDevice(m_source.put());
+    if (FAILED(hr) || !m_source) {
+        error = "cannot open " + std::string(kDeviceName) + ": " + hex(hr);
+        return false;
+    }
+    m_output = outputPinOf(m_source.get());
+    if (!m_output) {
+        error = "the device has no output pin";
+        return false;
+    }
+    vistrel::dshow::SampleSinkOptions options;
+    options.subtype = MEDIASUBTYPE_RGB24;
+    options.formatType = FORMAT_VideoInfo;
+    options.onSample = [this](const vistrel::dshow::ReceivedSample &) { m_watch.sampleArrived(); };
+    m_sink = ComPtr<vistrel::dshow::SampleSink>::adopt(vistrel::dshow::SampleSink::create(options));
+    hr = m_sink ? CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                   m_graph.putVoid())
+                : E_OUTOFMEMORY;
+    if (SUCCEEDED(hr))
+        hr = m_graph->AddFilter(m_source.get(), L"Virtual camera");
+    if (SUCCEEDED(hr))
+        hr = m_graph->AddFilter(m_sink.get(), L"Sink");
+    if (SUCCEEDED(hr))
+        hr = m_graph->Connect(m_output.get(), m_sink->inputPin());
+    if (SUCCEEDED(hr)) {
+        m_control = m_graph.query<IMediaControl>(IID_IMediaControl);
+        hr = m_control ? m_control->Run() : E_NOINTERFACE;
+    }
+    if (FAILED(hr)) {
+        error = "cannot stream the device: " + hex(hr);
+        return false;
+    }
+    setRunning(true);
+    return true;
+}
+
+void SoakClient::setRunning(bool running)
+{
+    m_watch.setRunning(running);
+}
+
+void SoakClient::note(const std::string &what, HRESULT hr)
+{
+    ++m_counts[what];
+    if (FAILED(hr)) {
+        ++m_counts[what + " failed"];
+        m_lastFailure = what + ": " + hex(hr);
+    }
+}
+
+void SoakClient::actOne()
+{
+    if (!m_control)
+        return;
+    switch (std::uniform_int_distribution<int>(0, 7)(m_random)) {
+    case 0:
+    case 1:
+        pauseAndResume();
+        break;
+    case 2:
+        stopAndRestart();
+        break;
+    case 3:
+    case 4:
+        setFormatWhileStreaming();
+        break;
+    default:
+        createExtraFilter();
+        break;
+    }
+}
+
+void SoakClient::pauseAndResume()
+{
+    HRESULT hr;
+    {
+        StallGuard guard(m_stalls, "IMediaControl::Pause");
+        setRunning(false);
+        hr = m_control->Pause();
+    }
+    usleep(useconds_t(std::uniform_int_distribution<int>(10, 800)(m_random)) * 1000);
+    if (SUCCEEDED(hr)) {
+        StallGuard guard(m_stalls, "IMediaControl::Run after Pause");
+        hr = m_control->Run();
+    }
+    setRunning(SUCCEEDED(hr));
+    note("pause/run", hr);
+}
+
+void SoakClient::stopAndRestart()
+{
+    HRESULT hr;
+    {
+        StallGuard guard(m_stalls, "IMediaControl::Stop");
+        setRunning(false);
+        hr = m_control->Stop();
+    }
+    // Sometimes the format is changed while stopped, which makes the pin reconnect.
+    if (SUCCEEDED(hr) && std::uniform_int_distribution<int>(0, 2)(m_random) == 0)
+        setFormatWhileStreaming();
+    usleep(useconds_t(std::uniform_int_distribution<int>(10, 500)(m_random)) * 1000);
+    if (SUCCEEDED(hr)) {
+        StallGuard guard(m_stalls, "IMediaControl::Run after Stop");
+        hr = m_control->Run();
+    }
+    setRunning(SUCCEEDED(hr));
+    note("stop/run", hr);
+}
+
+void SoakClient::setFormatWhileStreaming()
+{
+    static const REFERENCE_TIME intervals[] = {333333, 400000, 500000, 666666};
+    ComPtr<IAMStreamConfig> config = m_output.query<IAMStreamConfig>(IID_IAMStreamConfig);
+    if (!config)
+        return;
+    StallGuard guard(m_stalls, "IAMStreamConfig::SetFormat");
+    AM_MEDIA_TYPE *type = nullptr;
+    HRESULT hr = config->GetFormat(&type);
+    if (SUCCEEDED(hr) && type != nullptr) {
+        if (type->formattype == FORMAT_VideoInfo && type->cbFormat >= sizeof(VIDEOINFOHEADER) &&
+            type->pbFormat)
+            reinterpret_cast<VIDEOINFOHEADER *>(type->pbFormat)->AvgTimePerFrame =
+                intervals[std::uniform_int_distribution<int>(0, 3)(m_random)];
+        hr = config->SetFormat(type);
+        vistrel::dshow::deleteMediaTypeBlock(type);
+    }
+    note("set format", hr);
+}
+
+void SoakClient::createExtraFilter()
+{
+    StallGuard guard(m_stalls, "creating a further filter");
+    ExtraFilter extra;
+    const HRESULT hr = openDevice(extra.filter.put());
+    note("extra filter", hr);
+    if (FAILED(hr))
+        return;
+    extra.releaseAt =
+        Clock::now() + std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 3000)(m_random));
+    m_extraFilters.push_back(std::move(extra));
+}
+
+void SoakClient::tick()
+{
+    const Clock::time_point now = Clock::now();
+    for (auto it = m_extraFilters.begin(); it != m_extraFilters.end();) {
+        if (now >= it->releaseAt) {
+            StallGuard guard(m_stalls, "releasing a further filter");
+            it = m_extraFilters.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void SoakClient::settle()
+{
+    {
+        StallGuard guard(m_stalls, "releasing the further filters");
+        m_extraFilters.clear();
+    }
+    if (m_control) {
+        StallGuard guard(m_stalls, "IMediaControl::Run");
+        setRunning(SUCCEEDED(m_control->Run()));
+    }
+}
+
+void SoakClient::stopStreaming()
+{
+    StallGuard guard(m_stalls, "tearing the graph down");
+    m_extraFilters.clear();
+    setRunning(false);
+    if (m_control)
+        m_control->Stop();
+    if (m_graph) {
+        m_graph->RemoveFilter(m_sink.get());
+        m_graph->RemoveFilter(m_source.get());
+    }
+    m_control.reset();
+    m_graph.reset();
+    m_output.reset();
+    m_sink.reset();
+    m_source.reset();
+}
+
+HRESULT SoakClient::canUnloadNow() const
+{
+    auto entry =
+        m_driver ? reinterpret_cast<PlainEntry>(GetProcAddress(m_driver, "DllCanUnloadNow")) : nullptr;
+    return entry ? entry() : E_UNEXPECTED;
+}
+
+void SoakClient::unregisterDriver()
+{
+    if (m_driver == nullptr)
+        return;
+    if (m_registeredHere) {
+        auto unregisterServer = reinterpret_cast<PlainEntry>(GetProcAddress(m_driver, "DllUnregisterServer"));
+        if (unregisterServer)
+            unregisterServer();
+        m_registeredHere = false;
+    }
+    FreeLibrary(m_driver);
+    m_driver = nullptr;
+    CoFreeUnusedLibraries();
+}

@@ -1,0 +1,19 @@
+// Command line of the soak run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct SoakOptions
+{
+    int seconds = 120; // length of the run
+    uint64_t seed = 0; // random choices; printed so that a run can be repeated
+    bool seedGiven = false;
+    int maxGapMs = 1000;   // longest time without a sample while the graph runs
+    int maxGrowthMb = 64;  // memory growth allowed after the warm-up
+    int stallSeconds = 30; // a client call that takes longer is a deadlock
+};
+
+// False, with a message in `error`, for an unknown option or a bad value. `help` is set for --help.
+bool parseSoakOptions(int argc, char **argv, SoakOptions &options, std::string &error, bool &help);
+const char *soakUsage();
