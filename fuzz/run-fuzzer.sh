@@ -12,7 +12,7 @@ mkdir -p "$work/corpus"
 # The targets use the shared sanitizer runtime (the libraries are shared); it must be loaded first.
 runtime=$(clang -print-file-name=libclang_rt.asan-x86_64.so)
 cd "$work"
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:halt_on_error=1}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:halt_on_error=1:allocator_may_return_null=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1:suppressions=$here/ubsan-fuzz.supp}"
 exec env LD_PRELOAD="$runtime" "$build/bin/$target" -max_total_time="$seconds" -rss_limit_mb=2048 \
   -artifact_prefix="$work/" -print_final_stats=1 "$@" "$work/corpus" "$here/corpus/$target"

@@ -2,10 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFile>
 #include <QMetaType>
 #include <QPointer>
 #include <QSettings>
 #include <QtGlobal>
+
+#include <new>
 
 namespace {
 const char *const applicationName = "Vistrel App";
@@ -33,7 +36,14 @@ const char *const patternWindowPos = "desktop%1WindowPos";
 // worst); the log line tells why a choice was lost.
 QVariant storedValue(const QSettings &settings, const QString &key, const QVariant &fallback, int typeId)
 {
-    const QVariant value = settings.value(key, fallback);
+    QVariant value;
+    try {
+        value = settings.value(key, fallback);
+    } catch (const std::bad_alloc &) {
+        // Qt decodes a damaged stored value with absurd counts into an allocation that fails.
+        qDebug().nospace() << "Settings value " << key << " cannot be read; using its default";
+        return fallback;
+    }
     QVariant probe = value;
     if (value.isValid() && !probe.convert(typeId)) {
         qDebug().nospace() << "Settings value " << key << " cannot be read as "
@@ -100,9 +110,26 @@ bool GlobalSettings::saveSettings()
     // Clearing first drops keys that no longer belong to the store; QSettings
     // writes the result in one go.
     QSettings settings(QCoreApplication::organizationName(), QCoreApplication::applicationName());
-    settings.clear();
-    writeSettings(settings);
-    settings.sync();
+    const auto rewrite = [this, &settings] {
+        settings.clear();
+        writeSettings(settings);
+        settings.sync();
+    };
+    try {
+        rewrite();
+    } catch (const std::bad_alloc &) {
+        // Qt decodes the old file before it replaces it, and a damaged one cannot be decoded.
+        // Everything in it is being replaced anyway: it goes, and the values go to a new file.
+        qDebug() << "Settings file" << settings.fileName() << "is damaged and is replaced";
+        QFile::remove(settings.fileName());
+        try {
+            settings.sync(); // forget the damaged contents
+            rewrite();
+        } catch (const std::bad_alloc &) {
+            qDebug() << "Settings could not be saved to" << settings.fileName();
+            return false;
+        }
+    }
     if (settings.status() != QSettings::NoError) {
         qDebug() << "Settings could not be saved to" << settings.fileName();
         return false;

@@ -19,6 +19,8 @@ const QByteArray kMapWithAbsurdSize =
 const QByteArray kMapWithOddSize = // {"nr": QSize(333, 217)}
     "deviceInfo=@Variant("
     "\\0\\0\\0\\b\\0\\0\\0\\x1\\0\\0\\0\\x4\\0n\\0r\\0\\0\\0\\x15\\0\\0\\x1M\\0\\0\\0\\xd9)\n";
+// A list claiming 2^31 - 1 entries: decoding it fails to allocate.
+const QByteArray kUndecodableList = "deviceInfo=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\n";
 const QByteArray kTruncatedMap = "deviceInfo=@Variant(\\0\\0\\0\\b\\0\\0\\0\\x3\\0\\0\\0\\x4\\0n)\n";
 
 QByteArray store(const QByteArray &lines)
@@ -80,6 +82,9 @@ private slots:
         QTest::newRow("view-finder size odd but usable")
             << store("customResolution=false\n" + kMapWithOddSize) << QSize(333, 217) << qint64(333333)
             << true;
+        QTest::newRow("value that cannot be decoded")
+            << store("videoFps=25\ncustomResolution=true\nvideoResolution=@Size(640 480)\n" + kUndecodableList)
+            << fallback << qint64(333333) << true;
         QTest::newRow("device info truncated") << store(kTruncatedMap) << fallback << qint64(333333) << true;
 
         // Frame rates: unusable ones give the saturated interval; usable ones outside 10..10,000 per
@@ -130,6 +135,21 @@ private slots:
             QVERIFY(caps.MinBitsPerSecond >= 0);
         }
         QVERIFY(FilterTest::waitFor(FilterTest::nothingAlive));
+    }
+
+    // A store that cannot even be decoded is replaced by the next save, not kept failing forever.
+    void undecodableStoreIsReplacedBySave()
+    {
+        QVERIFY(StoreFile::write(store("videoFps=25\n" + kUndecodableList)));
+        GlobalSettings *settings = GlobalSettings::instance(nullptr);
+        QCOMPARE(settings->get_videoFps(), 30.0);
+        settings->set_videoFps(12.5);
+        QVERIFY(settings->saveSettings());
+        delete settings;
+
+        settings = GlobalSettings::instance(nullptr);
+        QCOMPARE(settings->get_videoFps(), 12.5);
+        delete settings;
     }
 
     // The settings object itself: whatever was loaded is written back without loss of the keys.
