@@ -52,8 +52,8 @@ ticks() { # pid [thread-name-prefix]
 settings=$XDG_CONFIG_HOME/com.quorvane.vistrel
 mkdir -p "$settings"
 printf '[General]\ncustomResolution=true\nvideoFps=30\nvideoResolution=@Size(1920 1080)\n' >"$settings/Vistrel App.conf"
-# An AVI ends at 4 GiB, about 23 s of 1920x1080 frames from the client's start, and the client has no way to record without one;
-# hence a shorter window here.
+# An AVI ends at 4 GiB, about 23 s of 1920x1080 frames from the client's start, and the client cannot
+# record without writing one; hence a shorter window here.
 client_seconds=$((seconds < 12 ? seconds : 12))
 echo
 echo "The capture client recording to /dev/null for $client_seconds s (camera stand-in encoding per frame)"
