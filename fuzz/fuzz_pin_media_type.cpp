@@ -8,12 +8,14 @@
 #include "driver/filter/CVCamStream.h"
 #include "fuzz/FuzzTarget.h"
 #include "platform/dshow/dshow.h"
+#include "platform/edsdk/EDSDK.h"
 
 #include <QCoreApplication>
 #include <QtGlobal>
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -75,6 +77,13 @@ void tearDown()
     CoUninitialize();
 }
 
+std::string binaryFolder(const char *program)
+{
+    const std::string path(program);
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
 void checkHandedOut(const AM_MEDIA_TYPE *mt)
 {
     FUZZ_CHECK(mt != nullptr);
@@ -89,8 +98,15 @@ void checkHandedOut(const AM_MEDIA_TYPE *mt)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    // No camera: the pin's capture thread only retries, quietly, while the types are exercised.
+    // No camera: the pin's capture thread only retries, quietly, while the types are exercised. Setting
+    // the simulator up here also creates it before tearDown is registered, so that at exit tearDown
+    // (which waits for the capture thread) runs before the simulator is destroyed.
     setenv("EDSDK_SIM_CAMERAS", "", 1);
+    if (HMODULE sdk = LoadLibraryA((binaryFolder(**argv) + "/libEDSDK.so").c_str())) {
+        using Reset = EdsError (*)(const char *);
+        if (auto reset = reinterpret_cast<Reset>(GetProcAddress(sdk, "EdsSimReset")))
+            reset("");
+    }
     g.app = new QCoreApplication(*argc, *argv);
     FUZZ_CHECK(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
 
