@@ -29,7 +29,8 @@ public:
     HRESULT Active() override;
     HRESULT Inactive() override;
 
-    enum Command
+    // Requests are DWORDs and a caller may send any value, so the type holds every DWORD.
+    enum Command : DWORD
     {
         CMD_INIT,
         CMD_PAUSE,
