@@ -175,13 +175,14 @@ int main(int argc, char **argv)
         const bool sdkClean = waitUntil([] { return EdsSimInitializeCount() == 0; }, 10);
         const EdsUInt32 sdkReferences = EdsSimLiveReferenceCount();
         client.unregisterDriver();
+        // Qt's global thread pool (used by QImage's smooth scaling) ends idle threads after 30 s.
         std::vector<std::string> leftThreads;
         waitUntil(
             [&] {
                 leftThreads = newThreads(threadsBefore, ProcessProbe::threadNames());
                 return leftThreads.empty();
             },
-            10);
+            40);
         const long long final = ProcessProbe::residentBytes();
 
         std::printf("vistrelsoak: seed %llu, ran %.0f s\n", static_cast<unsigned long long>(options.seed),
