@@ -1,6 +1,7 @@
 #include "tools/capture-client/CaptureSession.h"
 
 #include "platform/dshow/ComPtr.h"
+#include "tools/common/Pins.h"
 #include "platform/dshow/MediaTypes.h"
 #include "platform/dshow/SampleSink.h"
 #include "tools/capture-client/ProgressLine.h"
@@ -55,20 +56,6 @@ public:
 private:
     HRESULT m_result;
 };
-
-ComPtr<IPin> firstPin(IBaseFilter *filter, PIN_DIRECTION wanted)
-{
-    ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.put())) || !pins)
-        return {};
-    ComPtr<IPin> pin;
-    while (pins->Next(1, pin.put(), nullptr) == S_OK) {
-        PIN_DIRECTION direction;
-        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == wanted)
-            return pin;
-    }
-    return {};
-}
 
 // The library registered for the device's class, for messages about a filter that cannot be created.
 std::string registeredLibraryOf(const VideoDeviceList &devices, const std::string &name)
@@ -170,7 +157,7 @@ int CaptureSession::record(const std::atomic<bool> &stopRequested)
                     (library.empty() ? std::string() : " from " + library) + ": " + hr(opened));
     }
 
-    ComPtr<IPin> output = firstPin(source.get(), PINDIR_OUTPUT);
+    ComPtr<IPin> output = vistrel::tools::firstPin(source.get(), PINDIR_OUTPUT);
     if (!output)
         return fail("the device \"" + m_options.device + "\" has no output pin");
 

@@ -2,6 +2,7 @@
 
 #include "platform/dshow/MediaTypes.h"
 #include "tools/common/HResultText.h"
+#include "tools/common/Pins.h"
 #include "tools/latency-probe/CodedFrames.h"
 
 #include <sys/syscall.h>
@@ -73,20 +74,6 @@ HRESULT openDevice(const std::string &name, IBaseFilter **filter)
     return VFW_E_NOT_FOUND;
 }
 
-ComPtr<IPin> outputPin(IBaseFilter *filter)
-{
-    ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.put())) || !pins)
-        return {};
-    ComPtr<IPin> pin;
-    while (pins->Next(1, pin.put(), nullptr) == S_OK) {
-        PIN_DIRECTION direction;
-        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT)
-            return pin;
-    }
-    return {};
-}
-
 } // namespace
 
 StreamProbe::StreamProbe(size_t maxArrivals)
@@ -106,7 +93,7 @@ bool StreamProbe::start(const std::string &device, std::string *error)
         *error = "cannot open the device \"" + device + "\" (is the driver registered?): " + hr(step);
         return false;
     }
-    m_output = outputPin(m_source.get());
+    m_output = vistrel::tools::firstPin(m_source.get(), PINDIR_OUTPUT);
     if (!m_output) {
         *error = "the device has no output pin";
         return false;

@@ -2,6 +2,7 @@
 
 #include "platform/dshow/MediaTypes.h"
 #include "tools/capture-client/VideoDevices.h"
+#include "tools/common/Pins.h"
 #include "tools/soak/SampleWatch.h"
 #include "tools/soak/StallGuard.h"
 
@@ -26,20 +27,6 @@ std::string ownFolder()
         return ".";
     std::string self(path, size_t(length));
     return self.substr(0, self.find_last_of('/'));
-}
-
-ComPtr<IPin> outputPinOf(IBaseFilter *filter)
-{
-    ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.put())) || !pins)
-        return {};
-    ComPtr<IPin> pin;
-    while (pins->Next(1, pin.put(), nullptr) == S_OK) {
-        PIN_DIRECTION direction;
-        if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT)
-            return pin;
-    }
-    return {};
 }
 
 std::string hex(HRESULT hr)
@@ -104,7 +91,7 @@ bool SoakClient::startStreaming(std::string &error)
         error = "cannot open " + std::string(kDeviceName) + ": " + hex(hr);
         return false;
     }
-    m_output = outputPinOf(m_source.get());
+    m_output = vistrel::tools::firstPin(m_source.get(), PINDIR_OUTPUT);
     if (!m_output) {
         error = "the device has no output pin";
         return false;
