@@ -83,7 +83,8 @@ private slots:
             << store("customResolution=false\n" + kMapWithOddSize) << QSize(333, 217) << qint64(333333)
             << true;
         QTest::newRow("value that cannot be decoded")
-            << store("videoFps=25\ncustomResolution=true\nvideoResolution=@Size(640 480)\n" + kUndecodableList)
+            << store("videoFps=25\ncustomResolution=true\nvideoResolution=@Size(640 480)\n" +
+                     kUndecodableList)
             << fallback << qint64(333333) << true;
         QTest::newRow("device info truncated") << store(kTruncatedMap) << fallback << qint64(333333) << true;
 

@@ -1,7 +1,6 @@
 #include "tools/capture-client/CaptureSession.h"
 
 #include "platform/dshow/ComPtr.h"
-#include "tools/common/Pins.h"
 #include "platform/dshow/MediaTypes.h"
 #include "platform/dshow/SampleSink.h"
 #include "tools/capture-client/ProgressLine.h"
@@ -9,6 +8,7 @@
 #include "tools/capture-client/SampleQueue.h"
 #include "tools/capture-client/VideoDevices.h"
 #include "tools/common/HResultText.h"
+#include "tools/common/Pins.h"
 
 #include <chrono>
 #include <cstdio>
