@@ -21,7 +21,7 @@ export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0:exitcode=
 export UBSAN_OPTIONS="suppressions=$supp/ubsan.supp:halt_on_error=1:print_stacktrace=1:exitcode=1"
 # Qt is not built with the thread sanitizer: accesses made inside its libraries (its thread pool, its
 # containers' out-of-line code) are not judged, while its locks and our own code still are.
-export TSAN_OPTIONS="suppressions=$supp/tsan.supp:halt_on_error=1:exitcode=66:second_deadlock_stack=1:report_signal_unsafe=0:ignore_noninstrumented_modules=1"
+export TSAN_OPTIONS="suppressions=$supp/tsan.supp:allocator_may_return_null=1:halt_on_error=1:exitcode=66:second_deadlock_stack=1:report_signal_unsafe=0:ignore_noninstrumented_modules=1"
 
 cmake --preset asan
 cmake --build --preset asan

@@ -73,6 +73,7 @@ MediaProcessingThread::~MediaProcessingThread()
         wakeCondition.notify_all();
     }
     wait();
+    std::lock_guard<std::mutex> finished(runMutex);
     qDebug() << "MediaProcessingThread exited";
 }
 
@@ -125,6 +126,12 @@ EdsError MediaProcessingThread::onCameraStateEvent(EdsStateEvent event, EdsUInt3
 }
 
 void MediaProcessingThread::run()
+{
+    std::lock_guard<std::mutex> running(runMutex);
+    runCapture();
+}
+
+void MediaProcessingThread::runCapture()
 {
     const CaptureTimings timings = CaptureTimings::current();
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

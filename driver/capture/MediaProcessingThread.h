@@ -74,6 +74,7 @@ private:
     void convertAndPublish(const uchar *jpeg, int length);
 
     // One session attempt; returns when it has been shut down again.
+    void runCapture();
     void runSessionAttempt(const CaptureTimings &timings);
     bool chooseCamera(CameraSession &session, EdsUInt32 count);
     void startLiveView(CameraSession &session, const CaptureTimings &timings);
@@ -96,6 +97,9 @@ private:
     FrameQueue spareFrames;
     FrameBuffer currentFrame;
     std::mutex frameMutex;
+    // Held for the whole of run(): the destructor takes it after wait(), so everything run() wrote is seen
+    // to happen before the fields go (QThread's own join is invisible to the thread sanitizer).
+    std::mutex runMutex;
     QElapsedTimer readTimer;
     qint64 lastExtensionAt = 0;
     QVariantMap deviceInfo;
