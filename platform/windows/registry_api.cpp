@@ -8,8 +8,12 @@ using namespace vistrel::win32;
 
 namespace {
 
-LONG requireAccess(const KeyReference &reference, REGSAM needed)
+// Resolves an open key handle and checks that it was opened with the access the call needs.
+LONG referenceKeyWithAccess(HKEY hKey, REGSAM needed, KeyReference &reference)
 {
+    const LONG status = referenceKey(hKey, reference);
+    if (status != ERROR_SUCCESS)
+        return status;
     return (reference.access & needed) == needed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
@@ -168,10 +172,7 @@ LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, cons
     if (!lpData && cbData)
         return ERROR_NOACCESS;
     KeyReference reference;
-    LONG status = referenceKey(hKey, reference);
-    if (status != ERROR_SUCCESS)
-        return status;
-    status = requireAccess(reference, KEY_SET_VALUE);
+    const LONG status = referenceKeyWithAccess(hKey, KEY_SET_VALUE, reference);
     if (status != ERROR_SUCCESS)
         return status;
     RegistryValue value;
@@ -200,10 +201,7 @@ LSTATUS RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPD
     if (lpReserved || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
     KeyReference reference;
-    LONG status = referenceKey(hKey, reference);
-    if (status != ERROR_SUCCESS)
-        return status;
-    status = requireAccess(reference, KEY_QUERY_VALUE);
+    const LONG status = referenceKeyWithAccess(hKey, KEY_QUERY_VALUE, reference);
     if (status != ERROR_SUCCESS)
         return status;
     return runRegistryTransaction(false, [&](RegistryTree &tree, bool &) -> LONG {
@@ -234,10 +232,7 @@ LSTATUS RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey)
 LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName)
 {
     KeyReference reference;
-    LONG status = referenceKey(hKey, reference);
-    if (status != ERROR_SUCCESS)
-        return status;
-    status = requireAccess(reference, KEY_SET_VALUE);
+    const LONG status = referenceKeyWithAccess(hKey, KEY_SET_VALUE, reference);
     if (status != ERROR_SUCCESS)
         return status;
     const std::wstring name = valueName(lpValueName);
@@ -262,10 +257,7 @@ LSTATUS RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName
     if (lpReserved || !lpName || !lpcchName)
         return ERROR_INVALID_PARAMETER;
     KeyReference reference;
-    LONG status = referenceKey(hKey, reference);
-    if (status != ERROR_SUCCESS)
-        return status;
-    status = requireAccess(reference, KEY_ENUMERATE_SUB_KEYS);
+    LONG status = referenceKeyWithAccess(hKey, KEY_ENUMERATE_SUB_KEYS, reference);
     if (status != ERROR_SUCCESS)
         return status;
     status = runRegistryTransaction(false, [&](RegistryTree &tree, bool &) -> LONG {
@@ -296,10 +288,7 @@ LSTATUS RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcc
     if (lpReserved || !lpValueName || !lpcchValueName || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
     KeyReference reference;
-    LONG status = referenceKey(hKey, reference);
-    if (status != ERROR_SUCCESS)
-        return status;
-    status = requireAccess(reference, KEY_QUERY_VALUE);
+    const LONG status = referenceKeyWithAccess(hKey, KEY_QUERY_VALUE, reference);
     if (status != ERROR_SUCCESS)
         return status;
     return runRegistryTransaction(false, [&](RegistryTree &tree, bool &) -> LONG {
