@@ -17,5 +17,7 @@
 
 #include "platform/windows/win32.h"
 
+#ifndef _WIN32
 extern "C" __attribute__((visibility("hidden"))) BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason,
                                                                      LPVOID lpvReserved);
+#endif
