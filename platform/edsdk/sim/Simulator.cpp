@@ -25,8 +25,11 @@ EdsBaseRef refOf(uint64_t id)
 
 Simulator &Simulator::instance()
 {
-    static Simulator simulator;
-    return simulator;
+    // Never destroyed: at process exit Windows ends the event thread before static destructors run, so a
+    // destructor that stopped and joined it would wait for ever. EdsTerminateSDK ends the thread; a
+    // process that exits without it leaves the thread to the system.
+    static Simulator *const simulator = new Simulator;
+    return *simulator;
 }
 
 Simulator::Simulator()
@@ -40,13 +43,6 @@ Simulator::Simulator()
     }
     if (addCameras(cameras) != EDS_ERR_OK)
         std::fprintf(stderr, "EDSDK simulator: some cameras of EDSDK_SIM_CAMERAS could not be set up\n");
-}
-
-Simulator::~Simulator()
-{
-    std::unique_lock<std::mutex> lock(mutex);
-    initializeCount = 0;
-    sdkTerminated(lock);
 }
 
 EdsBaseRef Simulator::addObject(std::unique_ptr<SimObject> object)

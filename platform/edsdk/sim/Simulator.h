@@ -41,8 +41,9 @@ struct SimObject
 class Simulator
 {
 public:
+    // The one simulator of the process, made on first use and never destroyed.
     static Simulator &instance();
-    ~Simulator();
+    ~Simulator() = delete;
 
     std::mutex mutex;
 
