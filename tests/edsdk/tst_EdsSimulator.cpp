@@ -426,6 +426,20 @@ private slots:
         QCOMPARE(EdsInitializeSDK(), EDS_ERR_OK);
         QCOMPARE(EdsGetCameraList(&list), EDS_ERR_OK);
         QCOMPARE(EdsGetChildAtIndex(list, 0, &camera), EDS_ERR_OK);
+        // First the event thread is brought to rest with no clock armed: it has delivered an event, and
+        // releasing a reference with a handler returns only once no handler runs, that is once the thread
+        // waits again, with no deadline. Only a wake-up by the session's opening can start it again.
+        {
+            EventRecorder settling;
+            EdsCameraRef probe = nullptr;
+            QCOMPARE(EdsGetChildAtIndex(list, 0, &probe), EDS_ERR_OK);
+            QCOMPARE(
+                EdsSetCameraStateEventHandler(probe, kEdsStateEvent_All, &EventRecorder::handler, &settling),
+                EDS_ERR_OK);
+            QCOMPARE(EdsSimSendStateEvent("usb:1", kEdsStateEvent_JobStatusChanged, 0), EDS_ERR_OK);
+            QTRY_COMPARE_WITH_TIMEOUT(settling.count(kEdsStateEvent_JobStatusChanged), 1, kGuardMs);
+            QCOMPARE(EdsRelease(probe), 0u);
+        }
         recorder.extendOnWarning = camera;
         recorder.extensionsLeft = 1;
         QCOMPARE(
