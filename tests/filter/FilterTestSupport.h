@@ -19,17 +19,20 @@ using vistrel::dshow::ComPtr;
 
 namespace FilterTest {
 
+// Waits are for conditions; a time-out only guards against a hang, however busy the machine.
+constexpr int kGuardMs = 300000;
+
 // Log lines of every thread, from the first call on (also those the filter's handler forwards).
 void captureLog();
 void clearLog();
 int countLines(const QString &line);
 int countLinesStartingWith(const QString &prefix);
-bool waitForLine(const QString &line, int times = 1, int timeoutMs = 20000);
+bool waitForLine(const QString &line, int times = 1, int timeoutMs = kGuardMs);
 // Writes the collected lines to the standard error stream, to tell what led to a failure.
 void printLog();
 
 // Waits until `condition` holds; false on time-out.
-bool waitFor(const std::function<bool()> &condition, int timeoutMs = 20000);
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = kGuardMs);
 
 // One simulated camera (or none), short capture-thread waits, and the settings a new filter reads.
 void setUpCameras(bool withCamera);
@@ -76,10 +79,10 @@ public:
 
     QVector<Sample> samples() const;
     int sampleCount() const;
-    bool waitForSamples(int count, int timeoutMs = 20000) const;
+    bool waitForSamples(int count, int timeoutMs = kGuardMs) const;
     // Waits until a sample after index `from` satisfies `match`; its index, or -1 on time-out.
     int waitForSample(int from, const std::function<bool(const Sample &)> &match,
-                      int timeoutMs = 20000) const;
+                      int timeoutMs = kGuardMs) const;
 
 private:
     void received(const vistrel::dshow::ReceivedSample &sample);

@@ -5,7 +5,7 @@
 #include <QtTest>
 
 namespace {
-const DWORD kWaitMs = 20000;
+const DWORD kWaitMs = 300000;
 
 FILTER_STATE stateOf(IBaseFilter *filter)
 {

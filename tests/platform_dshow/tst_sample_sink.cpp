@@ -103,7 +103,7 @@ private slots:
             const std::vector<BYTE> bytes(24, static_cast<BYTE>(0x10 + i));
             QCOMPARE(rig.source->pin()->deliver(bytes, i * 333333, (i + 1) * 333333), S_OK);
         }
-        QVERIFY(rig.sink->waitForSamples(3, 30000));
+        QVERIFY(rig.sink->waitForSamples(3, 300000));
         QCOMPARE(rig.sink->samplesReceived(), LONG(3));
         QCOMPARE(rig.received.size(), size_t(3));
         QCOMPARE(rig.received[2].bytes, std::vector<BYTE>(24, 0x12));
@@ -128,7 +128,7 @@ private slots:
         CoTaskMemFree(connected.pbFormat);
         QCOMPARE(rig.control->Run(), S_OK);
         QCOMPARE(rig.source->pin()->deliver(std::vector<BYTE>(64 * 48 * 3, 7), 0, 1), S_OK);
-        QVERIFY(rig.sink->waitForSamples(1, 30000));
+        QVERIFY(rig.sink->waitForSamples(1, 300000));
         QCOMPARE(rig.received.front().width, LONG(64));
         QCOMPARE(rig.received.front().bytes.size(), size_t(64 * 48 * 3));
         QCOMPARE(rig.control->Stop(), S_OK);
@@ -220,17 +220,17 @@ private slots:
         // Paused: the completion waits for the run.
         QCOMPARE(rig.control->Pause(), S_OK);
         QCOMPARE(rig.source->pin()->deliverEndOfStream(), S_OK);
-        QVERIFY(rig.sink->waitForEndOfStream(30000));
+        QVERIFY(rig.sink->waitForEndOfStream(300000));
         QCOMPARE(rig.events->GetEvent(&code, &first, &second, 0), E_ABORT);
         QCOMPARE(rig.control->Run(), S_OK);
-        QCOMPARE(rig.events->GetEvent(&code, &first, &second, 30000), S_OK);
+        QCOMPARE(rig.events->GetEvent(&code, &first, &second, 300000), S_OK);
         QCOMPARE(code, LONG(EC_COMPLETE));
         QCOMPARE(second, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter *>(rig.sink.get())));
 
         QCOMPARE(rig.control->Stop(), S_OK);
         QCOMPARE(rig.control->Run(), S_OK);
         QCOMPARE(rig.source->pin()->deliverEndOfStream(), S_OK);
-        QCOMPARE(rig.events->GetEvent(&code, &first, &second, 30000), S_OK);
+        QCOMPARE(rig.events->GetEvent(&code, &first, &second, 300000), S_OK);
         QCOMPARE(code, LONG(EC_COMPLETE));
         QCOMPARE(rig.sink->endOfStreamCount(), LONG(2));
         QCOMPARE(rig.control->Stop(), S_OK);
@@ -253,7 +253,7 @@ private slots:
         });
         calling.get_future().wait();
         QCOMPARE(rig.control->Stop(), S_OK);
-        QCOMPARE(sender.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+        QCOMPARE(sender.wait_for(std::chrono::minutes(5)), std::future_status::ready);
         QCOMPARE(sender.get(), VFW_E_NOT_COMMITTED);
     }
 

@@ -317,7 +317,7 @@ void TestServerRegistration::exportsOnlyTheEntryPoints()
         QSKIP("nm (binutils) is not installed");
     QProcess process;
     process.start(nm, {"-D", "--defined-only", driverLibraryPath()});
-    QVERIFY(process.waitForFinished(60000));
+    QVERIFY(process.waitForFinished(300000));
     QCOMPARE(process.exitCode(), 0);
     QStringList exported;
     for (const QString &line :

@@ -306,12 +306,16 @@ void Simulator::checkIdleClocks(Clock::time_point now)
     for (const auto &device : current) {
         if (!device->idleArmed || !device->connected)
             continue;
-        if (now >= device->powerOffAt) {
-            disconnect(device);
-        } else if (!device->warned && now >= device->warningAt()) {
+        if (!device->warned && now >= device->warningAt()) {
+            // Warned late (this thread woke late on a busy machine): the power-off keeps its whole lead
+            // over the warning, as a camera's would, rather than coming with it or before it.
+            const auto lead = device->powerOffAt - device->warningAt();
+            device->powerOffAt = std::max(device->powerOffAt, now + lead);
             device->warned = true;
             const auto left = std::chrono::duration_cast<std::chrono::seconds>(device->powerOffAt - now);
             postEvent(device, kEdsStateEvent_WillSoonShutDown, static_cast<EdsUInt32>(left.count()));
+        } else if (device->warned && now >= device->powerOffAt) {
+            disconnect(device);
         }
     }
 }
