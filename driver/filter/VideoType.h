@@ -2,7 +2,7 @@
 // which the pin judges the types it is given.
 #pragma once
 
-#include "driver/filter/CMediaType.h"
+#include "driver/filter/base/CMediaType.h"
 
 #include <QSize>
 

@@ -1,9 +1,9 @@
 #include "tests/filter/FilterTestSupport.h"
 
 #include "driver/capture/CaptureTimings.h"
-#include "driver/filter/CBaseObject.h"
 #include "driver/filter/DeliveryClock.h"
 #include "driver/filter/MessageForwarding.h"
+#include "driver/filter/base/CBaseObject.h"
 #include "platform/dshow/RuntimeObjects.h"
 #include "platform/edsdk/EdsSimulator.h"
 #include "settings/GlobalSettings.h"

@@ -1,4 +1,4 @@
-#include "driver/filter/AMovieSetup.h"
+#include "driver/filter/base/AMovieSetup.h"
 
 #include <cwchar>
 

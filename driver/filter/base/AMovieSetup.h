@@ -1,7 +1,7 @@
 // Writing and removing an in-process COM server's class keys under HKEY_CLASSES_ROOT.
 #pragma once
 
-#include "driver/filter/BaseDefs.h"
+#include "driver/filter/base/BaseDefs.h"
 
 // Writes CLSID\{clsid} (default value: the description), its `szServerType` subkey (default value: the
 // file name) and that subkey's "ThreadingModel". A registry failure comes back as 0x80070000 combined with

@@ -1,4 +1,4 @@
-#include "driver/filter/BaseDefs.h"
+#include "driver/filter/base/BaseDefs.h"
 
 #include <cstring>
 #include <cwchar>

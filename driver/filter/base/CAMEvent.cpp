@@ -1,4 +1,4 @@
-#include "driver/filter/CAMEvent.h"
+#include "driver/filter/base/CAMEvent.h"
 
 CAMEvent::CAMEvent(BOOL fManualReset, HRESULT *phr) : m_hEvent(CreateEventW(NULL, fManualReset, FALSE, NULL))
 {

@@ -1,4 +1,4 @@
-#include "driver/filter/CAMThread.h"
+#include "driver/filter/base/CAMThread.h"
 
 CAMThread::CAMThread(HRESULT *phr)
     : m_hThread(NULL), m_EventSend(TRUE, phr), m_EventComplete(FALSE, phr), m_dwParam(0), m_dwReturnVal(0)

@@ -2,8 +2,8 @@
 // wait for the worker's reply.
 #pragma once
 
-#include "driver/filter/CAMEvent.h"
-#include "driver/filter/CCritSec.h"
+#include "driver/filter/base/CAMEvent.h"
+#include "driver/filter/base/CCritSec.h"
 
 class CAMThread
 {

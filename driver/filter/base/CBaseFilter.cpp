@@ -1,7 +1,7 @@
-#include "driver/filter/CBaseFilter.h"
+#include "driver/filter/base/CBaseFilter.h"
 
-#include "driver/filter/CBasePin.h"
-#include "driver/filter/CEnumPins.h"
+#include "driver/filter/base/CBasePin.h"
+#include "driver/filter/base/CEnumPins.h"
 
 #include <cwchar>
 #include <new>

@@ -2,9 +2,9 @@
 // joined, its reference clock, and the pin enumeration of IBaseFilter. Derived filters supply the pins.
 #pragma once
 
-#include "driver/filter/BaseDefs.h"
-#include "driver/filter/CCritSec.h"
-#include "driver/filter/CUnknown.h"
+#include "driver/filter/base/BaseDefs.h"
+#include "driver/filter/base/CCritSec.h"
+#include "driver/filter/base/CUnknown.h"
 
 class CBasePin;
 

@@ -1,4 +1,4 @@
-#include "driver/filter/CBaseObject.h"
+#include "driver/filter/base/CBaseObject.h"
 
 volatile LONG CBaseObject::m_cObjects = 0;
 

@@ -1,4 +1,4 @@
-#include "driver/filter/CBaseOutputPin.h"
+#include "driver/filter/base/CBaseOutputPin.h"
 
 #include <cstring>
 

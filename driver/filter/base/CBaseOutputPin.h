@@ -2,7 +2,7 @@
 // allocator agreed on when the connection completes.
 #pragma once
 
-#include "driver/filter/CBasePin.h"
+#include "driver/filter/base/CBasePin.h"
 
 class CBaseOutputPin : public CBasePin
 {

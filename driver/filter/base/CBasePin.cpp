@@ -1,6 +1,6 @@
-#include "driver/filter/CBasePin.h"
+#include "driver/filter/base/CBasePin.h"
 
-#include "driver/filter/CEnumMediaTypes.h"
+#include "driver/filter/base/CEnumMediaTypes.h"
 
 #include <cwchar>
 #include <new>

@@ -3,11 +3,11 @@
 // filter's reference count.
 #pragma once
 
-#include "driver/filter/BaseDefs.h"
-#include "driver/filter/CBaseFilter.h"
-#include "driver/filter/CCritSec.h"
-#include "driver/filter/CMediaType.h"
-#include "driver/filter/CUnknown.h"
+#include "driver/filter/base/BaseDefs.h"
+#include "driver/filter/base/CBaseFilter.h"
+#include "driver/filter/base/CCritSec.h"
+#include "driver/filter/base/CMediaType.h"
+#include "driver/filter/base/CUnknown.h"
 
 class CBasePin : public CUnknown, public IPin, public IQualityControl
 {

@@ -1,6 +1,6 @@
-#include "driver/filter/CClassFactory.h"
+#include "driver/filter/base/CClassFactory.h"
 
-#include "driver/filter/CUnknown.h"
+#include "driver/filter/base/CUnknown.h"
 
 volatile LONG CClassFactory::m_cLocked = 0;
 

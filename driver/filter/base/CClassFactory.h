@@ -1,9 +1,9 @@
 // The class factory handed out for one template entry, with the server-wide lock count.
 #pragma once
 
-#include "driver/filter/BaseDefs.h"
-#include "driver/filter/CBaseObject.h"
-#include "driver/filter/CFactoryTemplate.h"
+#include "driver/filter/base/BaseDefs.h"
+#include "driver/filter/base/CBaseObject.h"
+#include "driver/filter/base/CFactoryTemplate.h"
 
 class CClassFactory : public IClassFactory, public CBaseObject
 {

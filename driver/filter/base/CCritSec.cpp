@@ -1,4 +1,4 @@
-#include "driver/filter/CCritSec.h"
+#include "driver/filter/base/CCritSec.h"
 
 CCritSec::CCritSec()
 {

@@ -1,7 +1,7 @@
-#include "driver/filter/CEnumMediaTypes.h"
+#include "driver/filter/base/CEnumMediaTypes.h"
 
-#include "driver/filter/CBasePin.h"
-#include "driver/filter/CMediaType.h"
+#include "driver/filter/base/CBasePin.h"
+#include "driver/filter/base/CMediaType.h"
 
 #include <climits>
 #include <cstring>

@@ -2,8 +2,8 @@
 // and answers VFW_E_ENUM_OUT_OF_SYNC once the pin's types have changed, until Reset.
 #pragma once
 
-#include "driver/filter/BaseDefs.h"
-#include "driver/filter/CBaseObject.h"
+#include "driver/filter/base/BaseDefs.h"
+#include "driver/filter/base/CBaseObject.h"
 
 class CBasePin;
 

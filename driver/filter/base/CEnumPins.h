@@ -2,8 +2,8 @@
 // the filter's pins have changed, until Reset.
 #pragma once
 
-#include "driver/filter/BaseDefs.h"
-#include "driver/filter/CBaseObject.h"
+#include "driver/filter/base/BaseDefs.h"
+#include "driver/filter/base/CBaseObject.h"
 
 class CBaseFilter;
 

@@ -2,7 +2,7 @@
 // and the filter setup data. The server library supplies the table, g_Templates with g_cTemplates entries.
 #pragma once
 
-#include "driver/filter/BaseDefs.h"
+#include "driver/filter/base/BaseDefs.h"
 
 class CUnknown;
 

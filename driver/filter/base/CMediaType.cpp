@@ -1,4 +1,4 @@
-#include "driver/filter/CMediaType.h"
+#include "driver/filter/base/CMediaType.h"
 
 #include <cstring>
 

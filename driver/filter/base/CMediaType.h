@@ -2,7 +2,7 @@
 // the pUnk reference are released with the object. Plus the free helpers for bare AM_MEDIA_TYPEs.
 #pragma once
 
-#include "driver/filter/BaseDefs.h"
+#include "driver/filter/base/BaseDefs.h"
 
 class CMediaType : public AM_MEDIA_TYPE
 {

@@ -1,6 +1,6 @@
-#include "driver/filter/CSource.h"
+#include "driver/filter/base/CSource.h"
 
-#include "driver/filter/CSourceStream.h"
+#include "driver/filter/base/CSourceStream.h"
 
 #include <cwchar>
 #include <new>

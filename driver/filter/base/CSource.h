@@ -2,8 +2,8 @@
 // when it is constructed and from which it removes itself when it is destroyed.
 #pragma once
 
-#include "driver/filter/CBaseFilter.h"
-#include "driver/filter/CCritSec.h"
+#include "driver/filter/base/CBaseFilter.h"
+#include "driver/filter/base/CCritSec.h"
 
 class CSourceStream;
 

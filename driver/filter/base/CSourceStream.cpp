@@ -1,4 +1,4 @@
-#include "driver/filter/CSourceStream.h"
+#include "driver/filter/base/CSourceStream.h"
 
 CSourceStream::CSourceStream(LPCTSTR pObjectName, HRESULT *phr, CSource *ps, LPCWSTR pPinName)
     : CAMThread(phr), CBaseOutputPin(pObjectName, ps, ps->pStateLock(), phr, pPinName), m_pFilter(ps)

@@ -2,9 +2,9 @@
 // the stopped state until the next stop, and pushes samples that the derived pin fills.
 #pragma once
 
-#include "driver/filter/CAMThread.h"
-#include "driver/filter/CBaseOutputPin.h"
-#include "driver/filter/CSource.h"
+#include "driver/filter/base/CAMThread.h"
+#include "driver/filter/base/CBaseOutputPin.h"
+#include "driver/filter/base/CSource.h"
 
 class CSourceStream : public CAMThread, public CBaseOutputPin
 {

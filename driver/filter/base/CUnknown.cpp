@@ -1,4 +1,4 @@
-#include "driver/filter/CUnknown.h"
+#include "driver/filter/base/CUnknown.h"
 
 // Without an outer object the owner is the object's own unknown, which forwards to the non-delegating
 // entries; an outer object gets that same unknown as the inner object's identity.

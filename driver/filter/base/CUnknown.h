@@ -3,8 +3,8 @@
 // aggregated, else the object itself).
 #pragma once
 
-#include "driver/filter/BaseDefs.h"
-#include "driver/filter/CBaseObject.h"
+#include "driver/filter/base/BaseDefs.h"
+#include "driver/filter/base/CBaseObject.h"
 
 struct INonDelegatingUnknown
 {

@@ -1,8 +1,8 @@
-#include "driver/filter/DllEntry.h"
+#include "driver/filter/base/DllEntry.h"
 
-#include "driver/filter/CBaseObject.h"
-#include "driver/filter/CClassFactory.h"
-#include "driver/filter/CFactoryTemplate.h"
+#include "driver/filter/base/CBaseObject.h"
+#include "driver/filter/base/CClassFactory.h"
+#include "driver/filter/base/CFactoryTemplate.h"
 
 #include <new>
 

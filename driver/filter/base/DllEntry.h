@@ -2,7 +2,7 @@
 // DllGetClassObject and DllCanUnloadNow do.
 #pragma once
 
-#include "driver/filter/BaseDefs.h"
+#include "driver/filter/base/BaseDefs.h"
 
 // The server library's module handle, recorded at process attach.
 extern HINSTANCE g_hInst;

@@ -1,7 +1,7 @@
 // The exports of the vistrelcam library. Everything else is in static libraries and stays hidden
 // (vistrelcam.map): an application sees only what COM and installers call.
-#include "driver/filter/DllEntry.h"
-#include "driver/filter/VistrelServer.h"
+#include "driver/filter/base/DllEntry.h"
+#include "driver/filter/server/VistrelServer.h"
 #include "platform/windows/dll_entry.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hModule, DWORD dwReason, LPVOID lpReserved)

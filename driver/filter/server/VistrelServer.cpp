@@ -1,9 +1,9 @@
-#include "driver/filter/VistrelServer.h"
+#include "driver/filter/server/VistrelServer.h"
 
-#include "driver/filter/AMovieSetup.h"
 #include "driver/filter/CVCam.h"
-#include "driver/filter/DllEntry.h"
-#include "driver/filter/VistrelCamGuids.h"
+#include "driver/filter/base/AMovieSetup.h"
+#include "driver/filter/base/DllEntry.h"
+#include "driver/filter/server/VistrelCamGuids.h"
 
 const WCHAR kVistrelServerName[] = L"Virtual-Vistrel-x64";
 const WCHAR kVistrelFilterName[] = L"VistrelToolx64";

@@ -2,7 +2,7 @@
 // and (un)registration of the server and of the filter in the video input device category.
 #pragma once
 
-#include "driver/filter/CFactoryTemplate.h"
+#include "driver/filter/base/CFactoryTemplate.h"
 
 // The class's name in HKEY_CLASSES_ROOT\CLSID and the filter's name in the device category.
 extern const WCHAR kVistrelServerName[];

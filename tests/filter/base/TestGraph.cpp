@@ -1,4 +1,4 @@
-#include "tests/framework/TestGraph.h"
+#include "tests/filter/base/TestGraph.h"
 
 TestGraph::~TestGraph()
 {

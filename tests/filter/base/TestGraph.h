@@ -3,7 +3,7 @@
 
 #include "platform/dshow/ComPtr.h"
 #include "platform/dshow/SampleSink.h"
-#include "tests/framework/TestSourceFilter.h"
+#include "tests/filter/base/TestSourceFilter.h"
 
 #include <memory>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "tests/framework/TestSourceFilter.h"
+#include "tests/filter/base/TestSourceFilter.h"
 
 #include <cstring>
 #include <string>

@@ -2,7 +2,7 @@
 // samples with a counter, and let a test script how their worker thread behaves and watch what it did.
 #pragma once
 
-#include "driver/filter/BaseClasses.h"
+#include "driver/filter/base/BaseClasses.h"
 
 #include <atomic>
 #include <memory>

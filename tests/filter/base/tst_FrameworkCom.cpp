@@ -1,7 +1,7 @@
 // COM conformance of the framework's filter, pins and enumerators: the interfaces answered and refused,
 // reference counts, out-parameters on failure, and connection negotiation with a real sink.
 #include "platform/dshow/RuntimeObjects.h"
-#include "tests/framework/TestGraph.h"
+#include "tests/filter/base/TestGraph.h"
 
 #include <QtTest>
 

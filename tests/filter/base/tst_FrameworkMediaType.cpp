@@ -1,5 +1,5 @@
 // Media types: ownership of format blocks and pUnk references through copies, and type matching.
-#include "driver/filter/CMediaType.h"
+#include "driver/filter/base/CMediaType.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // The COM server logic: class objects from the template table, the class factory, the unload answer, the
 // DLL entry point and the class keys written at registration.
-#include "driver/filter/AMovieSetup.h"
-#include "driver/filter/DllEntry.h"
-#include "tests/framework/TestSourceFilter.h"
+#include "driver/filter/base/AMovieSetup.h"
+#include "driver/filter/base/DllEntry.h"
+#include "tests/filter/base/TestSourceFilter.h"
 
 #include <QtTest>
 

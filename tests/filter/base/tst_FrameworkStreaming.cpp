@@ -1,6 +1,6 @@
 // State changes of a source filter and the life of its pins' worker threads, in a real graph.
 #include "platform/dshow/RuntimeObjects.h"
-#include "tests/framework/TestGraph.h"
+#include "tests/filter/base/TestGraph.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "tests/server/ServerTestSupport.h"
+#include "tests/filter/server/ServerTestSupport.h"
 
 #include <QDir>
 #include <QFileInfo>

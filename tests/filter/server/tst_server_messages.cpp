@@ -3,7 +3,7 @@
 #include "platform/dshow/ComPtr.h"
 #include "platform/dshow/SampleSink.h"
 #include "platform/dshow/dshow.h"
-#include "tests/server/ServerTestSupport.h"
+#include "tests/filter/server/ServerTestSupport.h"
 
 #include <QProcess>
 #include <QThread>

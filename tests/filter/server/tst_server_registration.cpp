@@ -3,7 +3,7 @@
 #include "platform/dshow/FilterData.h"
 #include "platform/dshow/RegistryKey.h"
 #include "platform/dshow/dshow.h"
-#include "tests/server/ServerTestSupport.h"
+#include "tests/filter/server/ServerTestSupport.h"
 
 #include <QDir>
 #include <QFile>
