@@ -1,9 +1,9 @@
 // The sample sink: accepting and refusing connections, receiving samples from a hand-written output pin,
 // end of stream and completion, and releasing a blocked sender when it stops.
-#include "ComTestSupport.h"
-#include "TestFilter.h"
 #include "platform/dshow/ComPtr.h"
-#include "platform/dshow/SampleSink.h"
+#include "tests/platform_dshow/ComTestSupport.h"
+#include "tests/platform_dshow/TestFilter.h"
+#include "tools/sample-sink/SampleSink.h"
 
 #include <QtTest>
 
@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 using namespace vistrel::dshow;
+using namespace vistrel::sink;
 
 Q_DECLARE_METATYPE(GUID)
 
@@ -84,6 +85,7 @@ private slots:
     {
         QCOMPARE(TestFilter::liveFilters.load(), 0);
         QCOMPARE(VistrelDShowLiveObjects(), 0);
+        QCOMPARE(vistrel::sink::objectsAlive(), 0);
     }
 
     void receivesWhatTheSourceDelivers()

@@ -1,21 +1,19 @@
 #include "tools/capture-client/CaptureSession.h"
 
-#include "platform/dshow/ComPtr.h"
-#include "platform/dshow/MediaTypes.h"
-#include "platform/dshow/SampleSink.h"
+#include "platform/windows/com_ptr.h"
 #include "tools/capture-client/ProgressLine.h"
 #include "tools/capture-client/Recorder.h"
 #include "tools/capture-client/SampleQueue.h"
 #include "tools/capture-client/VideoDevices.h"
 #include "tools/common/HResultText.h"
 #include "tools/common/Pins.h"
+#include "tools/sample-sink/MediaTypeCopies.h"
+#include "tools/sample-sink/SampleSink.h"
 
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
-
-using vistrel::dshow::ComPtr;
 
 namespace {
 
@@ -146,7 +144,7 @@ int CaptureSession::record(const std::atomic<bool> &stopRequested)
     if (FAILED(loaded))
         return fail("cannot list the video input devices: " + hr(loaded));
     ComPtr<IBaseFilter> source;
-    const HRESULT opened = devices.open(m_options.device, source.put());
+    const HRESULT opened = devices.open(m_options.device, source.ReleaseAndGetAddressOf());
     if (opened == VFW_E_NOT_FOUND)
         return fail("no video input device named \"" + m_options.device + "\" is registered (" +
                     (devices.devices().empty() ? std::string("none is") : "found: " + devices.names()) +
@@ -157,14 +155,14 @@ int CaptureSession::record(const std::atomic<bool> &stopRequested)
                     (library.empty() ? std::string() : " from " + library) + ": " + hr(opened));
     }
 
-    ComPtr<IPin> output = vistrel::tools::firstPin(source.get(), PINDIR_OUTPUT);
+    ComPtr<IPin> output = vistrel::tools::firstPin(source.Get(), PINDIR_OUTPUT);
     if (!output)
         return fail("the device \"" + m_options.device + "\" has no output pin");
 
     // The format the device offers, as applications ask for it.
     RecordingFormat format;
     std::string problem;
-    ComPtr<IAMStreamConfig> config = output.query<IAMStreamConfig>(IID_IAMStreamConfig);
+    ComPtr<IAMStreamConfig> config = queryComPtr<IAMStreamConfig>(output, IID_IAMStreamConfig);
     if (config) {
         AM_MEDIA_TYPE *offered = nullptr;
         const HRESULT got = config->GetFormat(&offered);
@@ -172,7 +170,7 @@ int CaptureSession::record(const std::atomic<bool> &stopRequested)
             if (describeFormat(*offered, &format, &problem))
                 std::printf("device format: %dx%d RGB24, %.3f frames/s\n", format.width, format.height,
                             1e7 / double(format.frameInterval100ns));
-            vistrel::dshow::deleteMediaTypeBlock(offered);
+            vistrel::sink::deleteMediaTypeBlock(offered);
         } else {
             std::fprintf(stderr, "vistrelcapture: note: IAMStreamConfig::GetFormat failed: %s\n",
                          hr(got).c_str());
@@ -181,10 +179,10 @@ int CaptureSession::record(const std::atomic<bool> &stopRequested)
 
     // The graph: device -> sink. Frames are copied on the sender's thread and recorded on this one.
     SampleQueue queue(kQueueCapacity);
-    vistrel::dshow::SampleSinkOptions sinkOptions;
+    vistrel::sink::SampleSinkOptions sinkOptions;
     sinkOptions.subtype = MEDIASUBTYPE_RGB24;
     sinkOptions.formatType = FORMAT_VideoInfo;
-    sinkOptions.onSample = [&queue](const vistrel::dshow::ReceivedSample &sample) {
+    sinkOptions.onSample = [&queue](const vistrel::sink::ReceivedSample &sample) {
         QueuedFrame frame;
         frame.arrivalSeconds = monotonicSeconds();
         if (sample.data && sample.length > 0)
@@ -193,20 +191,19 @@ int CaptureSession::record(const std::atomic<bool> &stopRequested)
             frame.start100ns = sample.start;
         queue.push(std::move(frame));
     };
-    ComPtr<vistrel::dshow::SampleSink> sink =
-        ComPtr<vistrel::dshow::SampleSink>::adopt(vistrel::dshow::SampleSink::create(sinkOptions));
+    ComPtr<vistrel::sink::SampleSink> sink = adoptComPtr(vistrel::sink::SampleSink::create(sinkOptions));
     if (!sink)
         return fail("out of memory creating the sink");
 
     ComPtr<IGraphBuilder> graph;
     HRESULT step = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                    graph.putVoid());
+                                    comOutput(graph));
     if (FAILED(step))
         return fail("cannot create a filter graph: " + hr(step));
-    if (FAILED(step = graph->AddFilter(source.get(), L"Video source")) ||
-        FAILED(step = graph->AddFilter(sink.get(), L"Sink")))
+    if (FAILED(step = graph->AddFilter(source.Get(), L"Video source")) ||
+        FAILED(step = graph->AddFilter(sink.Get(), L"Sink")))
         return fail("cannot add the filters to the graph: " + hr(step));
-    step = graph->Connect(output.get(), sink->inputPin());
+    step = graph->Connect(output.Get(), sink->inputPin());
     if (FAILED(step))
         return fail("the device \"" + m_options.device + "\" refused the connection: " + hr(step));
 
@@ -214,7 +211,7 @@ int CaptureSession::record(const std::atomic<bool> &stopRequested)
     if (FAILED(step = output->ConnectionMediaType(&agreed)))
         return fail("cannot read the connection's format: " + hr(step));
     const bool usable = describeFormat(agreed, &format, &problem);
-    vistrel::dshow::freeMediaTypeContents(agreed);
+    vistrel::sink::freeMediaTypeContents(agreed);
     if (!usable)
         return fail(problem);
     std::printf("recording %dx%d at %.3f frames/s into %s\n", format.width, format.height,
@@ -224,8 +221,8 @@ int CaptureSession::record(const std::atomic<bool> &stopRequested)
     if (!recorder.start())
         return fail(recorder.errorString(), OutputFailure);
 
-    ComPtr<IMediaControl> control = graph.query<IMediaControl>(IID_IMediaControl);
-    ComPtr<IMediaEvent> events = graph.query<IMediaEvent>(IID_IMediaEvent);
+    ComPtr<IMediaControl> control = queryComPtr<IMediaControl>(graph, IID_IMediaControl);
+    ComPtr<IMediaEvent> events = queryComPtr<IMediaEvent>(graph, IID_IMediaEvent);
     if (!control)
         return fail("the filter graph has no IMediaControl");
     if (FAILED(step = control->Run())) {
@@ -288,7 +285,7 @@ int CaptureSession::record(const std::atomic<bool> &stopRequested)
     // Release a sender waiting for room before the graph stops, so Stop never waits on us.
     queue.close();
     control->Stop();
-    graph->Disconnect(output.get());
+    graph->Disconnect(output.Get());
     graph->Disconnect(sink->inputPin());
 
     const bool finished = recorder.finish();

@@ -1,16 +1,14 @@
 #include "tools/latency-probe/StreamProbe.h"
 
-#include "platform/dshow/MediaTypes.h"
 #include "tools/common/HResultText.h"
 #include "tools/common/Pins.h"
 #include "tools/latency-probe/CodedFrames.h"
+#include "tools/sample-sink/MediaTypeCopies.h"
 
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
-
-using vistrel::dshow::ComPtr;
 
 namespace {
 
@@ -50,17 +48,18 @@ HRESULT openDevice(const std::string &name, IBaseFilter **filter)
     *filter = nullptr;
     ComPtr<ICreateDevEnum> enumerator;
     HRESULT result = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_ICreateDevEnum, enumerator.putVoid());
+                                      IID_ICreateDevEnum, comOutput(enumerator));
     if (FAILED(result))
         return result;
     ComPtr<IEnumMoniker> monikers;
-    result = enumerator->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.put(), 0);
+    result = enumerator->CreateClassEnumerator(CLSID_VideoInputDeviceCategory,
+                                               monikers.ReleaseAndGetAddressOf(), 0);
     if (FAILED(result) || !monikers)
         return FAILED(result) ? result : VFW_E_NOT_FOUND;
     ComPtr<IMoniker> moniker;
-    while (monikers->Next(1, moniker.put(), nullptr) == S_OK) {
+    while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
         ComPtr<IPropertyBag> bag;
-        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid())) || !bag)
+        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, comOutput(bag))) || !bag)
             continue;
         VARIANT value;
         VariantInit(&value);
@@ -88,31 +87,31 @@ StreamProbe::~StreamProbe()
 
 bool StreamProbe::start(const std::string &device, std::string *error)
 {
-    HRESULT step = openDevice(device, m_source.put());
+    HRESULT step = openDevice(device, m_source.ReleaseAndGetAddressOf());
     if (FAILED(step) || !m_source) {
         *error = "cannot open the device \"" + device + "\" (is the driver registered?): " + hr(step);
         return false;
     }
-    m_output = vistrel::tools::firstPin(m_source.get(), PINDIR_OUTPUT);
+    m_output = vistrel::tools::firstPin(m_source.Get(), PINDIR_OUTPUT);
     if (!m_output) {
         *error = "the device has no output pin";
         return false;
     }
 
-    vistrel::dshow::SampleSinkOptions options;
+    vistrel::sink::SampleSinkOptions options;
     options.subtype = MEDIASUBTYPE_RGB24;
     options.formatType = FORMAT_VideoInfo;
-    options.onSample = [this](const vistrel::dshow::ReceivedSample &sample) { onSample(sample); };
-    m_sink = ComPtr<vistrel::dshow::SampleSink>::adopt(vistrel::dshow::SampleSink::create(options));
+    options.onSample = [this](const vistrel::sink::ReceivedSample &sample) { onSample(sample); };
+    m_sink = adoptComPtr(vistrel::sink::SampleSink::create(options));
     if (!m_sink) {
         *error = "out of memory creating the sink";
         return false;
     }
     if (FAILED(step = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                       m_graph.putVoid())) ||
-        FAILED(step = m_graph->AddFilter(m_source.get(), L"Video source")) ||
-        FAILED(step = m_graph->AddFilter(m_sink.get(), L"Sink")) ||
-        FAILED(step = m_graph->Connect(m_output.get(), m_sink->inputPin()))) {
+                                       comOutput(m_graph))) ||
+        FAILED(step = m_graph->AddFilter(m_source.Get(), L"Video source")) ||
+        FAILED(step = m_graph->AddFilter(m_sink.Get(), L"Sink")) ||
+        FAILED(step = m_graph->Connect(m_output.Get(), m_sink->inputPin()))) {
         *error = "cannot build the graph: " + hr(step);
         return false;
     }
@@ -129,13 +128,13 @@ bool StreamProbe::start(const std::string &device, std::string *error)
         m_stride = ((3LL * m_width) + 3) / 4 * 4;
         m_outputFps = info->AvgTimePerFrame > 0 ? 1e7 / double(info->AvgTimePerFrame) : 0;
     }
-    vistrel::dshow::freeMediaTypeContents(agreed);
+    vistrel::sink::freeMediaTypeContents(agreed);
     if (m_width <= 0 || m_height <= 0) {
         *error = "the connection's format has no usable picture size";
         return false;
     }
 
-    m_control = m_graph.query<IMediaControl>(IID_IMediaControl);
+    m_control = queryComPtr<IMediaControl>(m_graph, IID_IMediaControl);
     if (!m_control || FAILED(step = m_control->Run())) {
         *error = "the graph does not run: " + hr(m_control ? step : E_NOINTERFACE);
         return false;
@@ -150,12 +149,12 @@ void StreamProbe::stop()
         m_control->Stop();
     m_running = false;
     if (m_graph && m_output) {
-        m_graph->Disconnect(m_output.get());
+        m_graph->Disconnect(m_output.Get());
         m_graph->Disconnect(m_sink->inputPin());
     }
 }
 
-void StreamProbe::onSample(const vistrel::dshow::ReceivedSample &sample)
+void StreamProbe::onSample(const vistrel::sink::ReceivedSample &sample)
 {
     const int64_t now = steadyNs();
     if (m_samples.fetch_add(1) == 0)

@@ -2,9 +2,9 @@
 // frame reaches the sink.
 #pragma once
 
-#include "platform/dshow/ComPtr.h"
-#include "platform/dshow/SampleSink.h"
 #include "platform/dshow/dshow.h"
+#include "platform/windows/com_ptr.h"
+#include "tools/sample-sink/SampleSink.h"
 
 #include <atomic>
 #include <cstdint>
@@ -45,13 +45,13 @@ public:
     const std::vector<Arrival> &arrivals() const { return m_arrivals; }
 
 private:
-    void onSample(const vistrel::dshow::ReceivedSample &sample);
+    void onSample(const vistrel::sink::ReceivedSample &sample);
 
-    vistrel::dshow::ComPtr<IBaseFilter> m_source;
-    vistrel::dshow::ComPtr<vistrel::dshow::SampleSink> m_sink;
-    vistrel::dshow::ComPtr<IGraphBuilder> m_graph;
-    vistrel::dshow::ComPtr<IMediaControl> m_control;
-    vistrel::dshow::ComPtr<IPin> m_output;
+    ComPtr<IBaseFilter> m_source;
+    ComPtr<vistrel::sink::SampleSink> m_sink;
+    ComPtr<IGraphBuilder> m_graph;
+    ComPtr<IMediaControl> m_control;
+    ComPtr<IPin> m_output;
     int m_width = 0;
     int m_height = 0;
     long long m_stride = 0;

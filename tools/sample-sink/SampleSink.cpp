@@ -1,14 +1,14 @@
-#include "platform/dshow/SampleSink.h"
+#include "tools/sample-sink/SampleSink.h"
 
-#include "platform/dshow/SinkInputPin.h"
-#include "platform/dshow/SnapshotEnumerator.h"
+#include "tools/sample-sink/SinkEnumerators.h"
+#include "tools/sample-sink/SinkInputPin.h"
 
 #include <chrono>
 #include <cstring>
 #include <cwchar>
 #include <new>
 
-namespace vistrel::dshow {
+namespace vistrel::sink {
 
 SampleSink *SampleSink::create(const SampleSinkOptions &options)
 {
@@ -216,13 +216,8 @@ HRESULT STDMETHODCALLTYPE SampleSink::EnumPins(IEnumPins **ppEnum)
 {
     if (!ppEnum)
         return E_POINTER;
-    *ppEnum = nullptr;
-    try {
-        *ppEnum = new PinEnumerator({ComPtr<IPin>::share(m_pin.get())});
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+    *ppEnum = newPinEnumerator(m_pin.get());
+    return *ppEnum ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT STDMETHODCALLTYPE SampleSink::FindPin(LPCWSTR Id, IPin **ppPin)
@@ -272,4 +267,4 @@ HRESULT STDMETHODCALLTYPE SampleSink::QueryVendorInfo(LPWSTR *pVendorInfo)
     return E_NOTIMPL;
 }
 
-} // namespace vistrel::dshow
+} // namespace vistrel::sink

@@ -6,8 +6,8 @@
 // sender waiting for a buffer.
 #pragma once
 
-#include "platform/dshow/RuntimeObjects.h"
 #include "platform/dshow/dshow.h"
+#include "tools/sample-sink/SinkObjects.h"
 
 #include <condition_variable>
 #include <functional>
@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-namespace vistrel::dshow {
+namespace vistrel::sink {
 
 // {5D0C2B71-4A3E-4F6B-9B1E-2C7A610D9345}
 inline constexpr GUID CLSID_VistrelSampleSink = {
@@ -51,7 +51,7 @@ struct SampleSinkOptions
 
 class SinkInputPin;
 
-class SampleSink final : public IBaseFilter, private LiveObject
+class SampleSink final : public IBaseFilter, private LiveSinkObject
 {
 public:
     // A new sink with one reference for the caller, or null when memory runs out.
@@ -113,4 +113,4 @@ private:
     bool m_completionPending = false;
 };
 
-} // namespace vistrel::dshow
+} // namespace vistrel::sink

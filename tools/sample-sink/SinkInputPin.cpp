@@ -1,14 +1,13 @@
-#include "platform/dshow/SinkInputPin.h"
+#include "tools/sample-sink/SinkInputPin.h"
 
-#include "platform/dshow/MediaTypeEnumerator.h"
-#include "platform/dshow/MediaTypes.h"
-#include "platform/dshow/MemoryAllocator.h"
+#include "tools/sample-sink/MediaTypeCopies.h"
+#include "tools/sample-sink/SinkEnumerators.h"
 
 #include <cstring>
 #include <cwchar>
 #include <new>
 
-namespace vistrel::dshow {
+namespace vistrel::sink {
 
 namespace {
 
@@ -102,7 +101,7 @@ HRESULT STDMETHODCALLTYPE SinkInputPin::ReceiveConnection(IPin *pConnector, cons
         return E_OUTOFMEMORY;
     freeMediaTypeContents(m_type);
     m_type = copy;
-    m_connected = ComPtr<IPin>::share(pConnector);
+    m_connected = pConnector;
     m_endOfStream = false;
     m_flushing = false;
     return S_OK;
@@ -137,7 +136,7 @@ HRESULT STDMETHODCALLTYPE SinkInputPin::ConnectedTo(IPin **pPin)
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_connected)
         return VFW_E_NOT_CONNECTED;
-    *pPin = ComPtr<IPin>(m_connected).detach();
+    m_connected.CopyTo(pPin);
     return S_OK;
 }
 
@@ -195,10 +194,7 @@ HRESULT STDMETHODCALLTYPE SinkInputPin::EnumMediaTypes(IEnumMediaTypes **ppEnum)
 {
     if (!ppEnum)
         return E_POINTER;
-    std::vector<const AM_MEDIA_TYPE *> types;
-    if (m_hasOffered)
-        types.push_back(&m_offered);
-    *ppEnum = new (std::nothrow) MediaTypeEnumerator(types);
+    *ppEnum = newMediaTypeEnumerator(m_hasOffered ? &m_offered : nullptr);
     return *ppEnum ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -255,11 +251,12 @@ HRESULT STDMETHODCALLTYPE SinkInputPin::GetAllocator(IMemAllocator **ppAllocator
     *ppAllocator = nullptr;
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_allocator) {
-        const HRESULT hr = MemoryAllocator::create(nullptr, IID_IMemAllocator, m_allocator.putVoid());
+        const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
+                                            IID_IMemAllocator, comOutput(m_allocator));
         if (FAILED(hr))
             return hr;
     }
-    *ppAllocator = ComPtr<IMemAllocator>(m_allocator).detach();
+    m_allocator.CopyTo(ppAllocator);
     return S_OK;
 }
 
@@ -268,7 +265,7 @@ HRESULT STDMETHODCALLTYPE SinkInputPin::NotifyAllocator(IMemAllocator *pAllocato
     if (!pAllocator)
         return E_POINTER;
     std::lock_guard<std::mutex> lock(m_lock);
-    m_allocator = ComPtr<IMemAllocator>::share(pAllocator);
+    m_allocator = pAllocator;
     return S_OK;
 }
 
@@ -380,4 +377,4 @@ void SinkInputPin::stopStreaming()
     std::lock_guard<std::mutex> receiving(m_receiveLock);
 }
 
-} // namespace vistrel::dshow
+} // namespace vistrel::sink

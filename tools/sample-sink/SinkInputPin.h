@@ -2,13 +2,13 @@
 // filter.
 #pragma once
 
-#include "platform/dshow/ComPtr.h"
-#include "platform/dshow/SampleSink.h"
 #include "platform/dshow/dshow.h"
+#include "platform/windows/com_ptr.h"
+#include "tools/sample-sink/SampleSink.h"
 
 #include <mutex>
 
-namespace vistrel::dshow {
+namespace vistrel::sink {
 
 class SinkInputPin final : public IPin, public IMemInputPin
 {
@@ -69,4 +69,4 @@ private:
     bool m_endOfStream = false;
 };
 
-} // namespace vistrel::dshow
+} // namespace vistrel::sink

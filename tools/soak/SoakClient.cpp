@@ -1,8 +1,8 @@
 #include "tools/soak/SoakClient.h"
 
-#include "platform/dshow/MediaTypes.h"
 #include "tools/capture-client/VideoDevices.h"
 #include "tools/common/Pins.h"
+#include "tools/sample-sink/MediaTypeCopies.h"
 #include "tools/soak/SampleWatch.h"
 #include "tools/soak/StallGuard.h"
 
@@ -10,8 +10,6 @@
 #include <limits.h>
 #include <string>
 #include <unistd.h>
-
-using vistrel::dshow::ComPtr;
 
 namespace {
 
@@ -60,8 +58,8 @@ bool SoakClient::registerDriver(std::string &error)
     VideoDeviceList before;
     before.load();
     ComPtr<IBaseFilter> existing;
-    m_registeredHere = before.open(kDeviceName, existing.put()) == VFW_E_NOT_FOUND;
-    existing.reset();
+    m_registeredHere = before.open(kDeviceName, existing.ReleaseAndGetAddressOf()) == VFW_E_NOT_FOUND;
+    existing.Reset();
     if (!m_registeredHere)
         return true;
     auto registerServer = reinterpret_cast<PlainEntry>(GetProcAddress(m_driver, "DllRegisterServer"));
@@ -86,32 +84,32 @@ HRESULT SoakClient::openDevice(IBaseFilter **filter)
 bool SoakClient::startStreaming(std::string &error)
 {
     StallGuard guard(m_stalls, "building the graph");
-    HRESULT hr = openDevice(m_source.put());
+    HRESULT hr = openDevice(m_source.ReleaseAndGetAddressOf());
     if (FAILED(hr) || !m_source) {
         error = "cannot open " + std::string(kDeviceName) + ": " + hex(hr);
         return false;
     }
-    m_output = vistrel::tools::firstPin(m_source.get(), PINDIR_OUTPUT);
+    m_output = vistrel::tools::firstPin(m_source.Get(), PINDIR_OUTPUT);
     if (!m_output) {
         error = "the device has no output pin";
         return false;
     }
-    vistrel::dshow::SampleSinkOptions options;
+    vistrel::sink::SampleSinkOptions options;
     options.subtype = MEDIASUBTYPE_RGB24;
     options.formatType = FORMAT_VideoInfo;
-    options.onSample = [this](const vistrel::dshow::ReceivedSample &) { m_watch.sampleArrived(); };
-    m_sink = ComPtr<vistrel::dshow::SampleSink>::adopt(vistrel::dshow::SampleSink::create(options));
+    options.onSample = [this](const vistrel::sink::ReceivedSample &) { m_watch.sampleArrived(); };
+    m_sink = adoptComPtr(vistrel::sink::SampleSink::create(options));
     hr = m_sink ? CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   m_graph.putVoid())
+                                   comOutput(m_graph))
                 : E_OUTOFMEMORY;
     if (SUCCEEDED(hr))
-        hr = m_graph->AddFilter(m_source.get(), L"Virtual camera");
+        hr = m_graph->AddFilter(m_source.Get(), L"Virtual camera");
     if (SUCCEEDED(hr))
-        hr = m_graph->AddFilter(m_sink.get(), L"Sink");
+        hr = m_graph->AddFilter(m_sink.Get(), L"Sink");
     if (SUCCEEDED(hr))
-        hr = m_graph->Connect(m_output.get(), m_sink->inputPin());
+        hr = m_graph->Connect(m_output.Get(), m_sink->inputPin());
     if (SUCCEEDED(hr)) {
-        m_control = m_graph.query<IMediaControl>(IID_IMediaControl);
+        m_control = queryComPtr<IMediaControl>(m_graph, IID_IMediaControl);
         hr = m_control ? m_control->Run() : E_NOINTERFACE;
     }
     if (FAILED(hr)) {
@@ -198,7 +196,7 @@ void SoakClient::stopAndRestart()
 void SoakClient::setFormatWhileStreaming()
 {
     static const REFERENCE_TIME intervals[] = {333333, 400000, 500000, 666666};
-    ComPtr<IAMStreamConfig> config = m_output.query<IAMStreamConfig>(IID_IAMStreamConfig);
+    ComPtr<IAMStreamConfig> config = queryComPtr<IAMStreamConfig>(m_output, IID_IAMStreamConfig);
     if (!config)
         return;
     StallGuard guard(m_stalls, "IAMStreamConfig::SetFormat");
@@ -210,7 +208,7 @@ void SoakClient::setFormatWhileStreaming()
             reinterpret_cast<VIDEOINFOHEADER *>(type->pbFormat)->AvgTimePerFrame =
                 intervals[std::uniform_int_distribution<int>(0, 3)(m_random)];
         hr = config->SetFormat(type);
-        vistrel::dshow::deleteMediaTypeBlock(type);
+        vistrel::sink::deleteMediaTypeBlock(type);
     }
     note("set format", hr);
 }
@@ -219,7 +217,7 @@ void SoakClient::createExtraFilter()
 {
     StallGuard guard(m_stalls, "creating a further filter");
     ExtraFilter extra;
-    const HRESULT hr = openDevice(extra.filter.put());
+    const HRESULT hr = openDevice(extra.filter.ReleaseAndGetAddressOf());
     note("extra filter", hr);
     if (FAILED(hr))
         return;
@@ -261,14 +259,14 @@ void SoakClient::stopStreaming()
     if (m_control)
         m_control->Stop();
     if (m_graph) {
-        m_graph->RemoveFilter(m_sink.get());
-        m_graph->RemoveFilter(m_source.get());
+        m_graph->RemoveFilter(m_sink.Get());
+        m_graph->RemoveFilter(m_source.Get());
     }
-    m_control.reset();
-    m_graph.reset();
-    m_output.reset();
-    m_sink.reset();
-    m_source.reset();
+    m_control.Reset();
+    m_graph.Reset();
+    m_output.Reset();
+    m_sink.Reset();
+    m_source.Reset();
 }
 
 HRESULT SoakClient::canUnloadNow() const

@@ -3,9 +3,9 @@
 // and restarts, changes the format while streaming, and creates and releases further filters.
 #pragma once
 
-#include "platform/dshow/ComPtr.h"
-#include "platform/dshow/SampleSink.h"
 #include "platform/dshow/dshow.h"
+#include "platform/windows/com_ptr.h"
+#include "tools/sample-sink/SampleSink.h"
 
 #include <chrono>
 #include <map>
@@ -61,15 +61,15 @@ private:
     HMODULE m_driver = nullptr;
     bool m_registeredHere = false;
 
-    vistrel::dshow::ComPtr<IGraphBuilder> m_graph;
-    vistrel::dshow::ComPtr<IMediaControl> m_control;
-    vistrel::dshow::ComPtr<IBaseFilter> m_source;
-    vistrel::dshow::ComPtr<IPin> m_output;
-    vistrel::dshow::ComPtr<vistrel::dshow::SampleSink> m_sink;
+    ComPtr<IGraphBuilder> m_graph;
+    ComPtr<IMediaControl> m_control;
+    ComPtr<IBaseFilter> m_source;
+    ComPtr<IPin> m_output;
+    ComPtr<vistrel::sink::SampleSink> m_sink;
 
     struct ExtraFilter
     {
-        vistrel::dshow::ComPtr<IBaseFilter> filter;
+        ComPtr<IBaseFilter> filter;
         Clock::time_point releaseAt;
     };
     std::vector<ExtraFilter> m_extraFilters;

@@ -2,7 +2,6 @@
 // (vistrelcam.map): an application sees only what COM and installers call.
 #include "driver/filter/base/DllEntry.h"
 #include "driver/filter/server/VistrelServer.h"
-#include "platform/windows/dll_entry.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hModule, DWORD dwReason, LPVOID lpReserved)
 {

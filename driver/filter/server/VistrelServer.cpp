@@ -4,6 +4,7 @@
 #include "driver/filter/base/AMovieSetup.h"
 #include "driver/filter/base/DllEntry.h"
 #include "driver/filter/server/VistrelCamGuids.h"
+#include "platform/windows/com_ptr.h"
 
 const WCHAR kVistrelServerName[] = L"Virtual-Vistrel-x64";
 const WCHAR kVistrelFilterName[] = L"VistrelToolx64";
@@ -38,9 +39,11 @@ CFactoryTemplate g_Templates[] = {
 };
 int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
 
-HRESULT registerServer(bool registering)
+namespace {
+
+// 1-2. The library's own path, which the server keys record, as the registry takes it: UTF-16.
+HRESULT moduleWidePath(WCHAR (&widePath)[MAX_PATH])
 {
-    // 1. The library's own path, which the server keys record.
     char modulePath[MAX_PATH];
     const DWORD length = GetModuleFileNameA(g_hInst, modulePath, MAX_PATH);
     if (length == 0)
@@ -49,15 +52,44 @@ HRESULT registerServer(bool registering)
     // load the server from it.
     if (length >= MAX_PATH)
         return AmHresultFromWin32(ERROR_INSUFFICIENT_BUFFER);
-
-    // 2. The registry takes the path as UTF-16.
-    WCHAR widePath[MAX_PATH];
     if (MultiByteToWideChar(CP_ACP, 0, modulePath, -1, widePath, MAX_PATH) == 0)
         return AmHresultFromWin32(GetLastError());
+    return S_OK;
+}
+
+// 5. Adds the filter to the video input device category, or removes it.
+HRESULT registerInCategory(bool registering)
+{
+    ComPtr<IFilterMapper2> mapper;
+    HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, NULL, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                  comOutput(mapper));
+    if (FAILED(hr))
+        return hr;
+    if (!registering)
+        return mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, NULL, CLSID_VistrelCam);
+
+    ComPtr<IMoniker> moniker;
+    REGFILTER2 filter{};
+    filter.dwVersion = 1;
+    filter.dwMerit = MERIT_DO_NOT_USE;
+    filter.cPins = 1;
+    filter.rgPins = &sudVistrelOutputPin;
+    return mapper->RegisterFilter(CLSID_VistrelCam, kVistrelFilterName, moniker.ReleaseAndGetAddressOf(),
+                                  &CLSID_VideoInputDeviceCategory, NULL, &filter);
+}
+
+} // namespace
+
+HRESULT registerServer(bool registering)
+{
+    WCHAR widePath[MAX_PATH];
+    HRESULT hr = moduleWidePath(widePath);
+    if (FAILED(hr))
+        return hr;
 
     // 3.
     const HRESULT comInit = CoInitialize(NULL);
-    HRESULT hr = comInit;
+    hr = comInit;
 
     // 4. Server keys first, so the category entry never names a class that cannot be created.
     if (registering)
@@ -65,28 +97,8 @@ HRESULT registerServer(bool registering)
                                        L"InprocServer32");
 
     // 5.
-    if (SUCCEEDED(hr)) {
-        IFilterMapper2 *mapper = NULL;
-        hr = CoCreateInstance(CLSID_FilterMapper2, NULL, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                              reinterpret_cast<void **>(&mapper));
-        if (SUCCEEDED(hr)) {
-            if (registering) {
-                IMoniker *moniker = NULL;
-                REGFILTER2 filter{};
-                filter.dwVersion = 1;
-                filter.dwMerit = MERIT_DO_NOT_USE;
-                filter.cPins = 1;
-                filter.rgPins = &sudVistrelOutputPin;
-                hr = mapper->RegisterFilter(CLSID_VistrelCam, kVistrelFilterName, &moniker,
-                                            &CLSID_VideoInputDeviceCategory, NULL, &filter);
-                if (moniker != NULL)
-                    moniker->Release();
-            } else {
-                hr = mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, NULL, CLSID_VistrelCam);
-            }
-            mapper->Release();
-        }
-    }
+    if (SUCCEEDED(hr))
+        hr = registerInCategory(registering);
 
     // 6. The server keys go only once nothing in the category refers to them any more.
     if (!registering && SUCCEEDED(hr))

@@ -11,7 +11,7 @@ TestGraph::~TestGraph()
     m_sourceFilter.reset();
 }
 
-HRESULT TestGraph::build(int pinCount, bool connect, const vistrel::dshow::SampleSinkOptions &sinkOptions)
+HRESULT TestGraph::build(int pinCount, bool connect, const vistrel::sink::SampleSinkOptions &sinkOptions)
 {
     HRESULT hr =
         CoCreateInstance(CLSID_FilterGraph, NULL, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_graph.putVoid());

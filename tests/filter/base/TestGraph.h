@@ -2,14 +2,14 @@
 #pragma once
 
 #include "platform/dshow/ComPtr.h"
-#include "platform/dshow/SampleSink.h"
 #include "tests/filter/base/TestSourceFilter.h"
+#include "tools/sample-sink/SampleSink.h"
 
 #include <memory>
 #include <vector>
 
 using vistrel::dshow::ComPtr;
-using vistrel::dshow::SampleSink;
+using vistrel::sink::SampleSink;
 
 class TestGraph
 {
@@ -20,7 +20,7 @@ public:
     TestGraph &operator=(const TestGraph &) = delete;
 
     // Builds the graph with a source of `pinCount` pins and a sink; connects the first pin when asked.
-    HRESULT build(int pinCount, bool connect, const vistrel::dshow::SampleSinkOptions &sinkOptions = {});
+    HRESULT build(int pinCount, bool connect, const vistrel::sink::SampleSinkOptions &sinkOptions = {});
 
     // Takes events until one with `code` arrives; false on time-out.
     bool waitForEvent(LONG code, LONG_PTR *param1, DWORD timeoutMs);

@@ -59,6 +59,7 @@ private slots:
     {
         QCOMPARE(CBaseObject::ObjectsActive(), 0);
         QCOMPARE(VistrelDShowLiveObjects(), 0);
+        QCOMPARE(vistrel::sink::objectsAlive(), 0);
     }
 
     void queryInterfaceTable_data()
@@ -382,7 +383,7 @@ private slots:
         LoneFilter lone;
         CMediaType rgb24;
         QCOMPARE(lone.filter->pin(0)->GetMediaType(1, &rgb24), S_OK);
-        vistrel::dshow::SampleSinkOptions options;
+        vistrel::sink::SampleSinkOptions options;
         if (sinkRestricted)
             options.subtype = sinkSubtype;
         if (sinkOffers)
@@ -424,7 +425,7 @@ private slots:
         QFETCH(int, scenario);
         QFETCH(HRESULT, expected);
         LoneFilter lone(2);
-        vistrel::dshow::SampleSinkOptions options;
+        vistrel::sink::SampleSinkOptions options;
         if (scenario == 0)
             options.subtype = MEDIASUBTYPE_MJPG;
         SampleSink *sink = SampleSink::create(options);

@@ -56,6 +56,7 @@ private slots:
     {
         QCOMPARE(CBaseObject::ObjectsActive(), 0);
         QCOMPARE(VistrelDShowLiveObjects(), 0);
+        QCOMPARE(vistrel::sink::objectsAlive(), 0);
     }
 
     void pausingAnUnconnectedFilterStartsNoWorker()

@@ -1,9 +1,9 @@
 // The driver's log lines reach the message handler that the host had installed when it loaded the
 // driver, and the host keeps a working handler after the driver is unloaded.
 #include "platform/dshow/ComPtr.h"
-#include "platform/dshow/SampleSink.h"
 #include "platform/dshow/dshow.h"
 #include "tests/filter/server/ServerTestSupport.h"
+#include "tools/sample-sink/SampleSink.h"
 
 #include <QProcess>
 #include <QThread>
@@ -13,7 +13,7 @@
 #include <mutex>
 
 using vistrel::dshow::ComPtr;
-using vistrel::dshow::SampleSink;
+using vistrel::sink::SampleSink;
 
 namespace {
 
@@ -122,7 +122,7 @@ void TestServerMessages::pinLinesReachTheLoadTimeHandler()
                  S_OK);
         QVERIFY(driverLoaded());
 
-        vistrel::dshow::SampleSinkOptions options;
+        vistrel::sink::SampleSinkOptions options;
         ComPtr<SampleSink> sink = ComPtr<SampleSink>::adopt(SampleSink::create(options));
         ComPtr<IGraphBuilder> graph;
         QCOMPARE(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
