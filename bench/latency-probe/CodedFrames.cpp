@@ -1,4 +1,4 @@
-#include "tools/latency-probe/CodedFrames.h"
+#include "bench/latency-probe/CodedFrames.h"
 
 #include <turbojpeg.h>
 

@@ -1,4 +1,4 @@
-#include "tools/latency-probe/ProbeOptions.h"
+#include "bench/latency-probe/ProbeOptions.h"
 
 #include <cstdio>
 #include <cstdlib>

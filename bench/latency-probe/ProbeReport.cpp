@@ -1,6 +1,6 @@
-#include "tools/latency-probe/ProbeReport.h"
+#include "bench/latency-probe/ProbeReport.h"
 
-#include "tools/latency-probe/CodedFrames.h"
+#include "bench/latency-probe/CodedFrames.h"
 
 #include <unistd.h>
 

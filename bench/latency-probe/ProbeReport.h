@@ -1,8 +1,8 @@
 // What the probe prints: a readable report, and "RESULT key=value" lines for scripts.
 #pragma once
 
-#include "tools/latency-probe/StreamProbe.h"
-#include "tools/latency-probe/ThreadTimes.h"
+#include "bench/latency-probe/StreamProbe.h"
+#include "bench/latency-probe/ThreadTimes.h"
 
 #include <cstdint>
 #include <vector>

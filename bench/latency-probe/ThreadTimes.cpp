@@ -1,4 +1,4 @@
-#include "tools/latency-probe/ThreadTimes.h"
+#include "bench/latency-probe/ThreadTimes.h"
 
 #include <dirent.h>
 #include <time.h>

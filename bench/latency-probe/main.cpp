@@ -4,11 +4,11 @@
 
 #include "platform/dshow/dshow.h"
 #include "platform/edsdk/EDSDK.h"
-#include "tools/latency-probe/CodedFrames.h"
-#include "tools/latency-probe/ProbeOptions.h"
-#include "tools/latency-probe/ProbeReport.h"
-#include "tools/latency-probe/StreamProbe.h"
-#include "tools/latency-probe/ThreadTimes.h"
+#include "bench/latency-probe/CodedFrames.h"
+#include "bench/latency-probe/ProbeOptions.h"
+#include "bench/latency-probe/ProbeReport.h"
+#include "bench/latency-probe/StreamProbe.h"
+#include "bench/latency-probe/ThreadTimes.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>

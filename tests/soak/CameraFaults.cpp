@@ -1,7 +1,7 @@
-#include "tools/soak/CameraFaults.h"
+#include "tests/soak/CameraFaults.h"
 
 #include "platform/edsdk/EdsSimulator.h"
-#include "tools/soak/SampleWatch.h"
+#include "tests/soak/SampleWatch.h"
 
 #include <turbojpeg.h>
 

@@ -1,4 +1,4 @@
-#include "tools/soak/ProcessProbe.h"
+#include "tests/soak/ProcessProbe.h"
 
 #include <dirent.h>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "tools/soak/SampleWatch.h"
+#include "tests/soak/SampleWatch.h"
 
 #include <cstdio>
 

@@ -1,10 +1,10 @@
-#include "tools/soak/SoakClient.h"
+#include "tests/soak/SoakClient.h"
 
 #include "tools/capture-client/VideoDevices.h"
 #include "tools/common/Pins.h"
 #include "tools/sample-sink/MediaTypeCopies.h"
-#include "tools/soak/SampleWatch.h"
-#include "tools/soak/StallGuard.h"
+#include "tests/soak/SampleWatch.h"
+#include "tests/soak/StallGuard.h"
 
 #include <cstdio>
 #include <limits.h>

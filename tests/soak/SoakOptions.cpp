@@ -1,4 +1,4 @@
-#include "tools/soak/SoakOptions.h"
+#include "tests/soak/SoakOptions.h"
 
 #include <cerrno>
 #include <cstdlib>

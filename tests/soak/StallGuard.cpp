@@ -1,4 +1,4 @@
-#include "tools/soak/StallGuard.h"
+#include "tests/soak/StallGuard.h"
 
 #include <cstdio>
 #include <cstdlib>

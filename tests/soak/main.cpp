@@ -3,12 +3,12 @@
 // seed), and fails on a crash, a deadlock, a gap in the samples, memory growth, or anything left alive.
 #include "platform/dshow/dshow.h"
 #include "platform/edsdk/EdsSimulator.h"
-#include "tools/soak/CameraFaults.h"
-#include "tools/soak/ProcessProbe.h"
-#include "tools/soak/SampleWatch.h"
-#include "tools/soak/SoakClient.h"
-#include "tools/soak/SoakOptions.h"
-#include "tools/soak/StallGuard.h"
+#include "tests/soak/CameraFaults.h"
+#include "tests/soak/ProcessProbe.h"
+#include "tests/soak/SampleWatch.h"
+#include "tests/soak/SoakClient.h"
+#include "tests/soak/SoakOptions.h"
+#include "tests/soak/StallGuard.h"
 
 #include <QtGlobal>
 
