@@ -1,8 +1,8 @@
 #include "bench/latency-probe/StreamProbe.h"
 
+#include "bench/latency-probe/CodedFrames.h"
 #include "tools/common/HResultText.h"
 #include "tools/common/Pins.h"
-#include "bench/latency-probe/CodedFrames.h"
 #include "tools/sample-sink/MediaTypeCopies.h"
 
 #include <sys/syscall.h>

@@ -2,13 +2,13 @@
 // to reach the application. It records through COM as a video application does, in one process with the
 // driver and the camera stand-in, so that the stand-in can say when each frame became ready.
 
-#include "platform/dshow/dshow.h"
-#include "platform/edsdk/EDSDK.h"
 #include "bench/latency-probe/CodedFrames.h"
 #include "bench/latency-probe/ProbeOptions.h"
 #include "bench/latency-probe/ProbeReport.h"
 #include "bench/latency-probe/StreamProbe.h"
 #include "bench/latency-probe/ThreadTimes.h"
+#include "platform/dshow/dshow.h"
+#include "platform/edsdk/EDSDK.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>

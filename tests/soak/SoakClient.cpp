@@ -1,10 +1,10 @@
 #include "tests/soak/SoakClient.h"
 
+#include "tests/soak/SampleWatch.h"
+#include "tests/soak/StallGuard.h"
 #include "tools/capture-client/VideoDevices.h"
 #include "tools/common/Pins.h"
 #include "tools/sample-sink/MediaTypeCopies.h"
-#include "tests/soak/SampleWatch.h"
-#include "tests/soak/StallGuard.h"
 
 #include <cstdio>
 #include <limits.h>
