@@ -1,7 +1,7 @@
 #include "bench/latency-probe/StreamProbe.h"
 
 #include "bench/latency-probe/CodedFrames.h"
-#include "tools/common/HResultText.h"
+#include "platform/windows/hresult_text.h"
 #include "tools/common/Pins.h"
 #include "tools/sample-sink/MediaTypeCopies.h"
 

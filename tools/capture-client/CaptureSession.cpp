@@ -1,11 +1,11 @@
 #include "tools/capture-client/CaptureSession.h"
 
 #include "platform/windows/com_ptr.h"
+#include "platform/windows/hresult_text.h"
 #include "tools/capture-client/ProgressLine.h"
 #include "tools/capture-client/Recorder.h"
 #include "tools/capture-client/SampleQueue.h"
 #include "tools/capture-client/VideoDevices.h"
-#include "tools/common/HResultText.h"
 #include "tools/common/Pins.h"
 #include "tools/sample-sink/MediaTypeCopies.h"
 #include "tools/sample-sink/SampleSink.h"

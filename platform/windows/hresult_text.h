@@ -1,3 +1,6 @@
+// HRESULTs described for people, as Windows' FormatMessage describes them, with the code's symbolic
+// name as well. Plain C++ with no Windows or DirectShow type, so the registration tool beside this
+// layer and the programs of ours that report COM failures share one table.
 #pragma once
 
 #include <cstdint>

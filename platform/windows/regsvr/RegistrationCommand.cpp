@@ -1,4 +1,4 @@
-#include "tools/regsvr/RegistrationCommand.h"
+#include "platform/windows/regsvr/RegistrationCommand.h"
 
 namespace {
 

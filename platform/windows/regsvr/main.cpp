@@ -1,8 +1,8 @@
 // The registration tool: Windows' regsvr32 for this platform. Loads a server library, calls its
 // registration export and reports the HRESULT in words and hex.
+#include "platform/windows/hresult_text.h"
+#include "platform/windows/regsvr/RegistrationCommand.h"
 #include "platform/windows/win32.h"
-#include "tools/common/HResultText.h"
-#include "tools/regsvr/RegistrationCommand.h"
 
 #include <climits>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tools/common/HResultText.h"
+#include "platform/windows/hresult_text.h"
 
 #include <cstdio>
 
