@@ -34,7 +34,8 @@ bool isAcceptedInterval(REFERENCE_TIME interval);
 HRESULT build(CMediaType *mt, const QSize &size, REFERENCE_TIME interval);
 
 // The picture part of the header, as the offered type has it: a 24-bit RGB bitmap of `size` with
-// bottom-up rows, no colour table and empty rectangles. The frame interval and bit rates are left alone.
+// bottom-up rows and empty rectangles. The frame interval, bit rates and colour counts other than
+// biClrImportant are left as they are.
 void describePicture(VIDEOINFOHEADER *vih, const QSize &size);
 // The type's GUIDs and sample size for the picture in `vih`; only whether samples are of a fixed size
 // differs between the offered type and the stream capability.
