@@ -3,9 +3,9 @@
 // (IKsPropertySet), and delivers the capture thread's frames at the negotiated frame interval.
 #pragma once
 
-#include "driver/filter/CCritSec.h"
-#include "driver/filter/CSourceStream.h"
 #include "driver/filter/DeliverySchedule.h"
+#include "driver/filter/base/CCritSec.h"
+#include "driver/filter/base/CSourceStream.h"
 
 #include <QObject>
 

@@ -160,3 +160,8 @@ EDSAPI EdsError EdsSetCameraStateEventHandler(EdsCameraRef inCameraRef, EdsState
 #endif
 
 #endif // _WIN32
+
+// Where the library is found and how its operations are looked up, on either platform.
+#ifdef __cplusplus
+#include "platform/edsdk/EdsLibrary.h"
+#endif

@@ -5,7 +5,7 @@
 #include "driver/filter/CVCam.h"
 #include "driver/filter/CVCamStream.h"
 #include "platform/dshow/ComPtr.h"
-#include "platform/dshow/SampleSink.h"
+#include "tools/sample-sink/SampleSink.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -75,7 +75,7 @@ public:
     IMediaControl *control() const { return m_control.get(); }
     IBaseFilter *filter() const { return m_filter.get(); }
     CVCamStream *pin() const { return pinOf(m_filter.get()); }
-    vistrel::dshow::SampleSink *sink() const { return m_sink; }
+    vistrel::sink::SampleSink *sink() const { return m_sink; }
 
     QVector<Sample> samples() const;
     int sampleCount() const;
@@ -85,13 +85,13 @@ public:
                       int timeoutMs = kGuardMs) const;
 
 private:
-    void received(const vistrel::dshow::ReceivedSample &sample);
+    void received(const vistrel::sink::ReceivedSample &sample);
 
     ComPtr<IGraphBuilder> m_graph;
     ComPtr<IMediaControl> m_control;
     ComPtr<IBaseFilter> m_filter;
     ComPtr<IBaseFilter> m_sinkFilter;
-    vistrel::dshow::SampleSink *m_sink = nullptr; // held by m_sinkFilter
+    vistrel::sink::SampleSink *m_sink = nullptr; // held by m_sinkFilter
     QByteArray m_placeholder;
     bool m_keepBytes = false;
     mutable std::mutex m_lock;
