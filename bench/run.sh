@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release mode and runs them, printing their tables and a summary of the
 # performance targets.
-#   bench/run.sh [--quick] [BUILD_DIR]   (default: build-bench beside this repository's root)
+#   bench/run.sh [--quick]   (builds with the `bench` preset, in build/bench)
 # --quick streams for 10 seconds instead of 60 (rougher CPU and latency figures).
 # Everything measured is CPU time where it can be, since the machine is shared; repeat runs to see the spread.
 set -euo pipefail
@@ -12,10 +12,12 @@ if [[ ${1:-} == --quick ]]; then
     seconds=10
     shift
 fi
-build=${1:-$root/build-bench}
+build=$root/build/bench
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j2 --target bench_frames bench_handoff vistrellatency vistrelcam EDSDK vistrelregsvr
+# The preset's build lists every program run below.
+cd "$root"
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j2
 
 echo
 echo "Frame conversion against JPEG decoding (medians of CPU time per frame)"

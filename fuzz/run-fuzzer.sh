@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Runs one fuzz target of the fuzz build on a working copy of its committed corpus.
-#   fuzz/run-fuzzer.sh <build folder> <target> [seconds] [libFuzzer options...]
-# New inputs gather in <build folder>/fuzz-work/<target>; crashes are written beside them as crash-*.
+# Builds the fuzz targets with the `fuzz` preset (in build/fuzz) and runs one on a working copy of its
+# committed corpus.
+#   fuzz/run-fuzzer.sh <target> [seconds] [libFuzzer options...]
+# New inputs gather in build/fuzz/fuzz-work/<target>; crashes are written beside them as crash-*.
 # Add an input worth keeping to fuzz/corpus/<target>/ (after fixing what it found).
 set -euo pipefail
-build=$1 target=$2 seconds=${3:-600}
-shift $(( $# < 3 ? $# : 3 ))
+target=$1 seconds=${2:-600}
+shift $(( $# < 2 ? $# : 2 ))
 here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+build=$root/build/fuzz
+(cd "$root" && cmake --preset fuzz >/dev/null && cmake --build --preset fuzz)
 work="$build/fuzz-work/$target"
 mkdir -p "$work/corpus"
 # The targets use the shared sanitizer runtime (the libraries are shared); it must be loaded first.

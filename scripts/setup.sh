@@ -4,17 +4,21 @@
 # refreshed once, only when something has to be installed.
 set -euo pipefail
 
+# Each package is used by a build file or script: the compilers and build tools of the presets, Qt and
+# TurboJPEG (pkg-config), zlib (the capture client's PNG and AVI writers), DejaVu fonts (widget grabs),
+# ffmpeg (the recording test reads the AVI back), Xvfb and xauth (xvfb-run, for screenshots), mingw-w64
+# (the framework's syntax check against the Windows headers), clang-format (the format test), clang and its
+# runtime (the fuzz preset).
 packages=(
-  build-essential cmake pkg-config ninja-build
-  qtbase5-dev qtbase5-dev-tools libqt5opengl5-dev
-  libturbojpeg0-dev libjpeg62-turbo-dev
+  build-essential cmake pkg-config ninja-build ccache
+  qtbase5-dev qtbase5-dev-tools
+  libturbojpeg0-dev
   zlib1g-dev
-  libbenchmark-dev
   fonts-dejavu-core
   ffmpeg
-  xvfb xauth x11-apps
+  xvfb xauth
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-  clang-format ccache
+  clang-format
   clang libclang-rt-14-dev
 )
 

@@ -32,8 +32,6 @@ cmake --preset asan
 cmake --build --preset asan
 ctest --preset asan
 
-# Under the thread sanitizer everything runs several times slower; the preset gives a failing test one more
-# run (a wait that timed out on a busy machine), so only a failure that recurs fails the suite.
 cmake --preset tsan
 cmake --build --preset tsan
 ctest --preset tsan

@@ -1,5 +1,7 @@
 #include "settings/GlobalSettings.h"
 
+#include "settings/ProductInfo.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
@@ -80,7 +82,8 @@ void GlobalSettings::loadSettings(QSettings &settings)
 {
     selectedLanguage = storedValue(settings, keySelectedLanguage, QString(), QMetaType::QString).toString();
     lastAppVersion = storedValue(settings, keyLastAppVersion, 0, QMetaType::Int).toInt();
-    videoResolution = storedValue(settings, keyVideoResolution, QSize(960, 640), QMetaType::QSize).toSize();
+    videoResolution =
+        storedValue(settings, keyVideoResolution, ProductInfo::defaultVideoSize, QMetaType::QSize).toSize();
     videoFps = storedValue(settings, keyVideoFps, 30, QMetaType::Double).toDouble();
     customResolution = storedValue(settings, keyCustomResolution, false, QMetaType::Bool).toBool();
     deviceInfo = storedValue(settings, keyDeviceInfo, QVariant(), QMetaType::QVariantMap).toMap();

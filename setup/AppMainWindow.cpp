@@ -3,6 +3,7 @@
 #include "driver/capture/EdsBinding.h"
 #include "models/KeyValueItemList.h"
 #include "platform/windows/win32.h"
+#include "settings/ProductInfo.h"
 #include "setup/ViewFinderQuery.h"
 
 #include <QSize>
@@ -14,7 +15,7 @@
 namespace {
 
 // Size reported for a camera whose live view was not measured.
-const QSize unmeasuredViewFinderSize(960, 640);
+const QSize unmeasuredViewFinderSize = ProductInfo::defaultVideoSize;
 
 // The SDK's fixed-size text fields end at their first NUL, or at the field's end should
 // a camera fill all of it.
@@ -51,59 +52,7 @@ KeyValueItemList *AppMainWindow::refreshCameraListInternal()
     } else if (eds::EdsGetCameraList(&cameraList) != EDS_ERR_OK) {
         qDebug() << "Canon camera list failed";
     } else {
-        EdsUInt32 count = 0;
-        if (eds::EdsGetChildCount(cameraList, &count) != EDS_ERR_OK)
-            qDebug() << "Canon camera count error";
-        qDebug() << "Cameras found:" << count;
-
-        for (EdsUInt32 index = 0; index < count; ++index) {
-            EdsCameraRef camera = nullptr;
-            eds::EdsGetChildAtIndex(cameraList, static_cast<EdsInt32>(index), &camera);
-
-            EdsDeviceInfo info;
-            std::memset(&info, 0, sizeof info);
-            if (eds::EdsGetDeviceInfo(camera, &info) != EDS_ERR_OK) {
-                qDebug() << "EdsGetDeviceInfo failed";
-                if (camera != nullptr)
-                    eds::EdsRelease(camera);
-                continue;
-            }
-
-            QVariantMap deviceInfo;
-            deviceInfo.insert(QStringLiteral("cp"), fromSdkText(info.szPortName));
-            deviceInfo.insert(QStringLiteral("cn"), fromSdkText(info.szDeviceDescription));
-
-            // The output-device property holds one 32-bit value; the camera may say otherwise.
-            EdsUInt32 outputDeviceSize = sizeof(EdsUInt32);
-            if (eds::EdsOpenSession(camera) != EDS_ERR_OK) {
-                qDebug() << "EdsOpenSession failed";
-            } else {
-                if (!isViewFinderQueryRequested()) {
-                    deviceInfo.insert(QStringLiteral("nr"), unmeasuredViewFinderSize);
-                } else if (const auto size = ViewFinderQuery::measure(camera, outputDeviceSize)) {
-                    deviceInfo.insert(QStringLiteral("nr"), *size);
-                }
-
-                if (cameras == nullptr)
-                    cameras = new KeyValueItemList(nullptr);
-                cameras->append(
-                    new KeyValueItem(deviceInfo.value(QStringLiteral("cn")).toString(), deviceInfo, nullptr));
-
-                // Read again: the user may have switched the query on meanwhile, and a
-                // camera left streaming to the computer would keep its own screen dark.
-                if (isViewFinderQueryRequested()) {
-                    const EdsUInt32 toCameraScreen = kEdsEvfOutputDevice_TFT;
-                    if (eds::EdsSetPropertyData(camera, kEdsPropID_Evf_OutputDevice, 0, outputDeviceSize,
-                                                &toCameraScreen) != EDS_ERR_OK) {
-                        qDebug() << "EdsSetPropertyData(kEdsEvfOutputDevice_TFT) failed";
-                    }
-                }
-            }
-            eds::EdsCloseSession(camera);
-            if (camera != nullptr)
-                eds::EdsRelease(camera);
-        }
-
+        cameras = listCameras(cameraList);
         eds::EdsRelease(cameraList);
     }
 
@@ -115,4 +64,69 @@ KeyValueItemList *AppMainWindow::refreshCameraListInternal()
         CoUninitialize();
 
     return cameras;
+}
+
+KeyValueItemList *AppMainWindow::listCameras(EdsCameraListRef cameraList)
+{
+    EdsUInt32 count = 0;
+    if (eds::EdsGetChildCount(cameraList, &count) != EDS_ERR_OK)
+        qDebug() << "Canon camera count error";
+    qDebug() << "Cameras found:" << count;
+
+    KeyValueItemList *cameras = nullptr;
+    for (EdsUInt32 index = 0; index < count; ++index) {
+        EdsCameraRef camera = nullptr;
+        eds::EdsGetChildAtIndex(cameraList, static_cast<EdsInt32>(index), &camera);
+        appendCamera(camera, &cameras);
+        if (camera != nullptr)
+            eds::EdsRelease(camera);
+    }
+    return cameras;
+}
+
+void AppMainWindow::appendCamera(EdsCameraRef camera, KeyValueItemList **cameras)
+{
+    EdsDeviceInfo info;
+    std::memset(&info, 0, sizeof info);
+    if (eds::EdsGetDeviceInfo(camera, &info) != EDS_ERR_OK) {
+        qDebug() << "EdsGetDeviceInfo failed";
+        return;
+    }
+
+    QVariantMap deviceInfo;
+    deviceInfo.insert(QStringLiteral("cp"), fromSdkText(info.szPortName));
+    deviceInfo.insert(QStringLiteral("cn"), fromSdkText(info.szDeviceDescription));
+
+    if (eds::EdsOpenSession(camera) != EDS_ERR_OK)
+        qDebug() << "EdsOpenSession failed";
+    else
+        appendOpenedCamera(camera, deviceInfo, cameras);
+    eds::EdsCloseSession(camera);
+}
+
+void AppMainWindow::appendOpenedCamera(EdsCameraRef camera, QVariantMap deviceInfo,
+                                       KeyValueItemList **cameras)
+{
+    // The output-device property holds one 32-bit value; the camera may say otherwise.
+    EdsUInt32 outputDeviceSize = sizeof(EdsUInt32);
+    if (!isViewFinderQueryRequested()) {
+        deviceInfo.insert(QStringLiteral("nr"), unmeasuredViewFinderSize);
+    } else if (const auto size = ViewFinderQuery::measure(camera, outputDeviceSize)) {
+        deviceInfo.insert(QStringLiteral("nr"), *size);
+    }
+
+    if (*cameras == nullptr)
+        *cameras = new KeyValueItemList(nullptr);
+    (*cameras)->append(
+        new KeyValueItem(deviceInfo.value(QStringLiteral("cn")).toString(), deviceInfo, nullptr));
+
+    // Read again: the user may have switched the query on meanwhile, and a
+    // camera left streaming to the computer would keep its own screen dark.
+    if (isViewFinderQueryRequested()) {
+        const EdsUInt32 toCameraScreen = kEdsEvfOutputDevice_TFT;
+        if (eds::EdsSetPropertyData(camera, kEdsPropID_Evf_OutputDevice, 0, outputDeviceSize,
+                                    &toCameraScreen) != EDS_ERR_OK) {
+            qDebug() << "EdsSetPropertyData(kEdsEvfOutputDevice_TFT) failed";
+        }
+    }
 }

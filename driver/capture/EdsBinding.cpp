@@ -1,6 +1,6 @@
 #include "driver/capture/EdsBinding.h"
 
-#include "platform/edsdk/EdsLibrary.h"
+#include "platform/edsdk/EDSDK.h"
 #include "platform/windows/win32.h"
 
 #include <QDebug>

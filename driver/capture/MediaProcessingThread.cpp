@@ -4,6 +4,7 @@
 #include "driver/capture/FrameConverter.h"
 #include "platform/windows/win32.h"
 #include "settings/GlobalSettings.h"
+#include "settings/ProductInfo.h"
 
 #include <QDebug>
 
@@ -24,7 +25,7 @@ struct CameraSession
 
 namespace {
 
-const QSize fallbackOutputSize(960, 640);
+const QSize fallbackOutputSize = ProductInfo::defaultVideoSize;
 
 void release(EdsBaseRef &ref)
 {

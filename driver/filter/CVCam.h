@@ -2,7 +2,7 @@
 // stream-configuration and property-set interfaces made on the filter are answered by the pin.
 #pragma once
 
-#include "driver/filter/CSource.h"
+#include "driver/filter/base/CSource.h"
 
 class CVCamStream;
 

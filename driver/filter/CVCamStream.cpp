@@ -12,6 +12,9 @@
 
 namespace {
 
+// The pin offers its one type at nine positions, all alike: applications that enumerate the formats
+// have always been shown nine identical entries, and the count stays so that none of them sees a
+// different pin.
 constexpr int kOfferedPositions = 9;
 
 // a * b, held at the largest 64-bit value instead of wrapping.
@@ -220,24 +223,11 @@ STDMETHODIMP CVCamStream::GetStreamCaps(int /*iIndex*/, AM_MEDIA_TYPE **ppmt, BY
         return E_OUTOFMEMORY;
     }
 
+    // The offered type's picture and type fields; the frame interval stays the current type's, and
+    // samples are not promised to be of a fixed size.
     const QSize size = m_pCaptureThread->outputSize();
-    vih->bmiHeader.biCompression = BI_RGB;
-    vih->bmiHeader.biBitCount = 24;
-    vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    vih->bmiHeader.biWidth = size.width();
-    vih->bmiHeader.biHeight = size.height();
-    vih->bmiHeader.biPlanes = 1;
-    vih->bmiHeader.biSizeImage = DWORD(VideoType::strideFor(size.width()) * size.height());
-    vih->bmiHeader.biClrImportant = 0;
-    std::memset(&vih->rcSource, 0, sizeof(vih->rcSource));
-    std::memset(&vih->rcTarget, 0, sizeof(vih->rcTarget));
-
-    pmt->majortype = MEDIATYPE_Video;
-    pmt->subtype = MEDIASUBTYPE_RGB24;
-    pmt->formattype = FORMAT_VideoInfo;
-    pmt->bTemporalCompression = FALSE;
-    pmt->bFixedSizeSamples = FALSE;
-    pmt->lSampleSize = vih->bmiHeader.biSizeImage;
+    VideoType::describePicture(vih, size);
+    VideoType::describeType(pmt, *vih, FALSE);
     pmt->cbFormat = sizeof(VIDEOINFOHEADER);
 
     const LONG w = size.width();
@@ -257,7 +247,7 @@ STDMETHODIMP CVCamStream::GetStreamCaps(int /*iIndex*/, AM_MEDIA_TYPE **ppmt, BY
     caps.MinFrameInterval = interval;
     caps.MaxFrameInterval = interval;
     // Computed in 64 bits and held at the 32-bit maximum; no interval means no bit rate.
-    const LONGLONG framesPerSecond = interval > 0 ? 10000000LL / interval : 0;
+    const LONGLONG framesPerSecond = interval > 0 ? VideoType::kUnitsPerSecond / interval : 0;
     const LONGLONG bits = saturatingProduct(saturatingProduct(saturatingProduct(framesPerSecond, w), h), 24);
     const LONG bitRate = LONG(qMin<LONGLONG>(bits, std::numeric_limits<LONG>::max()));
     caps.MinBitsPerSecond = bitRate;

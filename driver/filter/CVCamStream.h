@@ -3,8 +3,9 @@
 // (IKsPropertySet), and delivers the capture thread's frames at the negotiated frame interval.
 #pragma once
 
-#include "driver/filter/CCritSec.h"
-#include "driver/filter/CSourceStream.h"
+#include "driver/filter/DeliverySchedule.h"
+#include "driver/filter/base/CCritSec.h"
+#include "driver/filter/base/CSourceStream.h"
 
 #include <QObject>
 
@@ -55,16 +56,18 @@ private:
     HRESULT buildVideoType(CMediaType *pmt);
     // A copy of the current type, taken under m_typeLock.
     HRESULT currentType(CMediaType *pmt);
-    // Waits for the graph to run; false when a stop arrives first.
+    // Waits for the graph to run; false when a stop arrives first. Having to wait restarts the schedule.
     bool waitUntilRunning();
     // Starts the capture thread again once the stop that an earlier streaming run asked for is over.
     void resumeCapture();
-    // Sleeps for `ms`, but no longer than until a command for the worker thread arrives.
-    void pace(LONGLONG ms);
+    // Sleeps until the next sample is due, but no longer than until a command for the worker thread
+    // arrives; not at all when it is late.
+    void pace(REFERENCE_TIME interval);
 
     CVCam *m_pParent;                        // not owned: the filter owns the pin
     REFERENCE_TIME m_rtLastTime;             // stop time of the most recent sample
     LONGLONG m_startClock;                   // delivery clock at the first sample of this run; 0 until then
+    DeliverySchedule m_schedule;             // when the next sample is due; worker thread only
     MediaProcessingThread *m_pCaptureThread; // owned
 
     // Guards m_mt between the application threads that replace it and the worker thread that reads it.

@@ -1,5 +1,5 @@
-// The pin's streaming side, on its worker thread: one sample per frame interval, stamped from the
-// delivery clock, filled with the capture thread's current frame.
+// The pin's streaming side, on its worker thread: one sample per frame interval, paced to deadlines and
+// stamped from the delivery clock, filled with the capture thread's current frame.
 #include "driver/capture/MediaProcessingThread.h"
 #include "driver/filter/CVCam.h"
 #include "driver/filter/CVCamStream.h"
@@ -32,6 +32,7 @@ HRESULT CVCamStream::OnThreadCreate()
     // Each streaming run stamps its samples from 0.
     m_rtLastTime = 0;
     m_startClock = 0;
+    m_schedule.restart();
     resumeCapture();
     return S_OK;
 }
@@ -60,6 +61,9 @@ bool CVCamStream::waitUntilRunning()
     IBaseFilter *filter = m_pParent;
     FILTER_STATE state = State_Stopped;
     filter->GetState(INFINITE, &state);
+    // After a pause the run goes on from now, not from deadlines that passed meanwhile.
+    if (state != State_Running)
+        m_schedule.restart();
     while (state != State_Running) {
         qDebug("sleeping till graph running for video...");
         Sleep(1);
@@ -74,13 +78,13 @@ bool CVCamStream::waitUntilRunning()
     return true;
 }
 
-void CVCamStream::pace(LONGLONG ms)
+void CVCamStream::pace(REFERENCE_TIME interval)
 {
-    if (ms <= 0)
-        return;
+    DeliveryClock &clock = DeliveryClock::current();
+    const LONGLONG ms = m_schedule.millisecondsToNext(clock.now(), interval);
     // A command (pause, stop) ends the wait: a long interval must not hold up a state change.
     const LONGLONG longest = LONGLONG(INFINITE) - 1;
-    WaitForSingleObject(GetRequestHandle(), DWORD(ms < longest ? ms : longest));
+    clock.wait(GetRequestHandle(), DWORD(ms < longest ? ms : longest));
 }
 
 HRESULT CVCamStream::FillBuffer(IMediaSample *pSample)
@@ -122,6 +126,6 @@ HRESULT CVCamStream::FillBuffer(IMediaSample *pSample)
     pSample->SetTime(&start, &stop);
     pSample->SetSyncPoint(TRUE);
 
-    pace(interval / 10000);
+    pace(interval);
     return S_OK;
 }

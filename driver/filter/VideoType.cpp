@@ -15,14 +15,14 @@ bool isUsableFrameRate(double fps)
     if (!std::isfinite(fps) || fps <= 0.0)
         return false;
     // Below about 1e-12 frames per second the interval no longer fits in 64 bits.
-    return (1.0 / fps) * 10000000.0 < 9.2e18;
+    return (1.0 / fps) * double(kUnitsPerSecond) < 9.2e18;
 }
 
 REFERENCE_TIME frameInterval(double fps)
 {
     if (!isUsableFrameRate(fps))
         return kUnusableInterval;
-    return static_cast<REFERENCE_TIME>((1.0 / fps) * 10000000.0);
+    return static_cast<REFERENCE_TIME>((1.0 / fps) * double(kUnitsPerSecond));
 }
 
 bool isAcceptedInterval(REFERENCE_TIME interval)
@@ -41,6 +41,15 @@ HRESULT build(CMediaType *mt, const QSize &size, REFERENCE_TIME interval)
     std::memset(format, 0, sizeof(VIDEOINFOHEADER));
     VIDEOINFOHEADER *vih = reinterpret_cast<VIDEOINFOHEADER *>(format);
     vih->AvgTimePerFrame = interval;
+    describePicture(vih, size);
+    describeType(mt, *vih, TRUE);
+    return S_OK;
+}
+
+void describePicture(VIDEOINFOHEADER *vih, const QSize &size)
+{
+    std::memset(&vih->rcSource, 0, sizeof(vih->rcSource));
+    std::memset(&vih->rcTarget, 0, sizeof(vih->rcTarget));
     vih->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     vih->bmiHeader.biWidth = size.width();
     vih->bmiHeader.biHeight = size.height(); // positive: rows bottom-up
@@ -48,15 +57,17 @@ HRESULT build(CMediaType *mt, const QSize &size, REFERENCE_TIME interval)
     vih->bmiHeader.biBitCount = 24;
     vih->bmiHeader.biCompression = BI_RGB;
     vih->bmiHeader.biSizeImage = static_cast<DWORD>(strideFor(size.width()) * size.height());
+    vih->bmiHeader.biClrImportant = 0;
+}
 
-    mt->SetType(&MEDIATYPE_Video);
-    mt->SetFormatType(&FORMAT_VideoInfo);
-    mt->SetTemporalCompression(FALSE);
-    const GUID subtype = GetBitmapSubtype(&vih->bmiHeader);
-    mt->SetSubtype(&subtype);
-    mt->bFixedSizeSamples = TRUE;
-    mt->lSampleSize = vih->bmiHeader.biSizeImage;
-    return S_OK;
+void describeType(AM_MEDIA_TYPE *mt, const VIDEOINFOHEADER &vih, BOOL fixedSizeSamples)
+{
+    mt->majortype = MEDIATYPE_Video;
+    mt->subtype = GetBitmapSubtype(&vih.bmiHeader);
+    mt->formattype = FORMAT_VideoInfo;
+    mt->bTemporalCompression = FALSE;
+    mt->bFixedSizeSamples = fixedSizeSamples;
+    mt->lSampleSize = vih.bmiHeader.biSizeImage;
 }
 
 const VIDEOINFOHEADER *videoInfo(const AM_MEDIA_TYPE &mt)

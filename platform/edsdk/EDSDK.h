@@ -158,3 +158,7 @@ EDSAPI EdsError EdsSetCameraStateEventHandler(EdsCameraRef inCameraRef, EdsState
 }
 #endif
 
+// Where the library is found and how its operations are looked up, on either platform.
+#ifdef __cplusplus
+#include "platform/edsdk/EdsLibrary.h"
+#endif

@@ -21,7 +21,8 @@
 // The idle clock runs only while a session is open: opening a session and the ExtendShutDownTimer command
 // restart it. kEdsStateEvent_WillSoonShutDown is sent when a quarter of the idle time is left (at most
 // 10 s before), then kEdsStateEvent_Shutdown when it runs out; the camera is then gone like an unplugged
-// one. The live-view output device keeps its value when a session closes.
+// one. A warning sent late (a busy machine) moves the power-off so that it keeps its lead over the warning.
+// The live-view output device keeps its value when a session closes.
 //
 // Every SDK call is recorded in a call log as "name<TAB>port<NEWLINE>"; the port is empty for calls that
 // hit no camera. Failures injected with EdsSimInjectError make the named call return the given code

@@ -12,12 +12,7 @@
 // stderr says so).
 //
 // DllMain binds to the library's own definition and is not exported, as on Windows: several libraries in one
-// process each get their own.
+// process each get their own. Its declaration comes with win32.h, as with windows.h on Windows.
 #pragma once
 
 #include "platform/windows/win32.h"
-
-#ifndef _WIN32
-extern "C" __attribute__((visibility("hidden"))) BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason,
-                                                                     LPVOID lpvReserved);
-#endif

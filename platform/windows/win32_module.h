@@ -12,6 +12,11 @@ typedef void(WINAPI *FARPROC)();
 #define DLL_THREAD_ATTACH 2
 #define DLL_THREAD_DETACH 3
 
+// A library's own entry point (see dll_entry.h), declared here as windows.h declares it on Windows. It binds
+// to the library's own definition and is not exported: several libraries in one process each get their own.
+extern "C" __attribute__((visibility("hidden"))) BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD fdwReason,
+                                                                     LPVOID lpvReserved);
+
 #define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001
 #define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
 #define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004

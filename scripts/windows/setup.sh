@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   cmake ninja-build make perl python3 dpkg-dev
-  nasm wine wine64 xvfb xauth imagemagick
+  nasm wine wine64 xvfb xauth xdotool imagemagick
   nodejs npm
 )
 

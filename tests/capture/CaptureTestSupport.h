@@ -11,19 +11,22 @@ class MediaProcessingThread;
 // capture thread reads when it is made.
 namespace CaptureTest {
 
+// Waits are for conditions; a time-out only guards against a hang, however busy the machine.
+constexpr int kGuardMs = 300000;
+
 // Debug lines are collected from every thread from the first call on.
 void captureLog();
 QStringList logLines();
 void clearLog();
 int countLines(const QString &line);
 // Waits until `line` has been logged at least `times` times.
-bool waitForLine(const QString &line, int times = 1, int timeoutMs = 20000);
+bool waitForLine(const QString &line, int times = 1, int timeoutMs = kGuardMs);
 
 // The stand-in's call log as "name port" lines (port omitted when the call hit no camera).
 QStringList callLog();
 void clearCallLog();
 int countCalls(const QString &call);
-bool waitForCall(const QString &call, int times = 1, int timeoutMs = 20000);
+bool waitForCall(const QString &call, int times = 1, int timeoutMs = kGuardMs);
 
 struct Settings
 {
@@ -37,6 +40,7 @@ void saveSettings(const Settings &settings);
 // The frame the pin would get now, read into a buffer of the output size.
 QByteArray readFrame(MediaProcessingThread &thread);
 // Waits until readFrame delivers a camera frame rather than the placeholder.
-bool waitForCameraFrame(MediaProcessingThread &thread, const QByteArray &placeholder, int timeoutMs = 20000);
+bool waitForCameraFrame(MediaProcessingThread &thread, const QByteArray &placeholder,
+                        int timeoutMs = kGuardMs);
 
 } // namespace CaptureTest

@@ -173,7 +173,7 @@ private slots:
         const QByteArray placeholder = Placeholder::frame(thread->outputSize());
         QVERIFY(waitForCameraFrame(*thread, placeholder));
         thread->stopCapture();
-        QVERIFY(thread->wait(20000));
+        QVERIFY(thread->wait(kGuardMs));
         const QStringList expected{"EdsInitializeSDK",
                                    "EdsGetCameraList",
                                    "EdsGetChildCount",
@@ -406,7 +406,7 @@ private slots:
         // No frame read yet: the clock has not started, nothing is periodic.
         QVERIFY(waitForCall("EdsGetPointer"));
         const EdsUInt32 before = framesDelivered();
-        QTRY_VERIFY_WITH_TIMEOUT(framesDelivered() >= before + 20, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(framesDelivered() >= before + 20, kGuardMs);
         QCOMPARE(countCalls("EdsSendCommand usb:1"), 0);
 
         // A warning from the camera is answered at once.
@@ -417,7 +417,8 @@ private slots:
         QCOMPARE(countLines("Requesting extension false"), 0);
 
         // Once the pin reads frames, extensions follow the clock.
-        QTRY_VERIFY_WITH_TIMEOUT((readFrame(*thread), countLines("Requesting extension false") >= 2), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT((readFrame(*thread), countLines("Requesting extension false") >= 2),
+                                 kGuardMs);
         QVERIFY(countCalls("EdsSendCommand usb:1") >= 3);
     }
 
@@ -438,7 +439,7 @@ private slots:
     {
         QCOMPARE(EdsSimInjectError("EdsInitializeSDK", nullptr, EDS_ERR_INTERNAL_ERROR, 1), EDS_ERR_OK);
         auto thread = startedThread();
-        QVERIFY(thread->wait(20000));
+        QVERIFY(thread->wait(kGuardMs));
         QCOMPARE(countLines("Canon SDK init failed"), 1);
         QCOMPARE(callLog(), QStringList{"EdsInitializeSDK"});
         QCOMPARE(readFrame(*thread), Placeholder::frame(thread->outputSize()));
@@ -449,7 +450,7 @@ private slots:
         QTemporaryDir empty;
         eds::setLibraryFolderForTesting(empty.path().toStdString());
         auto thread = startedThread();
-        QVERIFY(thread->wait(20000));
+        QVERIFY(thread->wait(kGuardMs));
         const QStringList lines = logLines();
         QCOMPARE(lines.filter("Canon SDK library could not be loaded").size(), 1);
         QVERIFY(lines.contains("Canon SDK init failed"));
@@ -524,7 +525,7 @@ private slots:
         QCOMPARE(EdsSimSetDeliversFrames("usb:1", 1), EDS_ERR_OK);
         QVERIFY(waitForCameraFrame(*thread, placeholder));
         thread->stopCapture();
-        QVERIFY(thread->wait(20000));
+        QVERIFY(thread->wait(kGuardMs));
         QCOMPARE(readFrame(*thread), placeholder);
     }
 

@@ -251,7 +251,7 @@ void TestCaptureRecording::aviDecodesWithFfmpeg()
     probe.start(ffprobe,
                 {"-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
                  "stream=width,height,pix_fmt,r_frame_rate,nb_read_frames", "-of", "default=nw=1", path});
-    QVERIFY(probe.waitForFinished(60000));
+    QVERIFY(probe.waitForFinished(300000));
     const QString info = QString::fromUtf8(probe.readAllStandardOutput());
     QCOMPARE(probe.exitCode(), 0);
     for (const char *expected :
@@ -261,7 +261,7 @@ void TestCaptureRecording::aviDecodesWithFfmpeg()
     QProcess decode;
     decode.start(ffmpeg,
                  {"-v", "error", "-i", path, "-start_number", "0", m_dir.filePath("decoded_%03d.png")});
-    QVERIFY(decode.waitForFinished(60000));
+    QVERIFY(decode.waitForFinished(300000));
     QCOMPARE(decode.exitCode(), 0);
     const QImage first = QImage(m_dir.filePath("decoded_000.png")).convertToFormat(QImage::Format_RGB888);
     const QImage other = QImage(m_dir.filePath("decoded_001.png")).convertToFormat(QImage::Format_RGB888);

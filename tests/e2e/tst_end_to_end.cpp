@@ -228,14 +228,14 @@ void TestEndToEnd::interruptedRecordingStaysPlayable()
     const QString avi = m_dir.filePath("interrupted.avi");
     QProcess capture;
     capture.start(binary("vistrelcapture"), {"--seconds", "300", "--output", avi});
-    QVERIFY(capture.waitForStarted());
+    QVERIFY(capture.waitForStarted(300000));
     // Once a few frames are in, stop it as Ctrl+C would.
     QString out;
     QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(capture.readAllStandardOutput()),
                               out.contains(QRegularExpression("recording: [1-9]\\d* frames"))),
-                             120000);
+                             300000);
     ::kill(pid_t(capture.processId()), SIGINT);
-    QVERIFY(capture.waitForFinished(120000));
+    QVERIFY(capture.waitForFinished(300000));
     out += QString::fromUtf8(capture.readAllStandardOutput());
     QCOMPARE(capture.exitCode(), 130);
     QVERIFY(QString::fromUtf8(capture.readAllStandardError()).contains("interrupted"));

@@ -6,17 +6,30 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#include <chrono>
 #include <mutex>
 #include <thread>
 #include <turbojpeg.h>
 
 namespace {
+
+// Waits are for conditions; their time-out only guards against a hang, however slow the machine.
+constexpr int kGuardMs = 300000;
+
+// The stand-in's clock: the steady clock, in nanoseconds.
+EdsUInt64 steadyNow()
+{
+    return EdsUInt64(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         std::chrono::steady_clock::now().time_since_epoch())
+                         .count());
+}
 
 QStringList takeCallLog()
 {
@@ -32,17 +45,26 @@ struct EventRecorder
 {
     std::mutex mutex;
     QList<EdsStateEvent> events;
+    QList<EdsUInt64> times; // when each event arrived, on the stand-in's clock
     std::thread::id thread;
     EdsCameraRef extendOnWarning = nullptr;
+    int extensionsLeft = -1;     // how many warnings are answered with an extension; -1: all
+    QList<EdsUInt64> extendedAt; // just before each extension was sent
 
     static EdsError handler(EdsStateEvent event, EdsUInt32, EdsVoid *context)
     {
+        const EdsUInt64 now = steadyNow();
         auto *self = static_cast<EventRecorder *>(context);
         std::lock_guard<std::mutex> lock(self->mutex);
         self->events.append(event);
+        self->times.append(now);
         self->thread = std::this_thread::get_id();
-        if (event == kEdsStateEvent_WillSoonShutDown && self->extendOnWarning)
+        if (event == kEdsStateEvent_WillSoonShutDown && self->extendOnWarning && self->extensionsLeft != 0) {
+            if (self->extensionsLeft > 0)
+                --self->extensionsLeft;
+            self->extendedAt.append(steadyNow());
             EdsSendCommand(self->extendOnWarning, kEdsCameraCommand_ExtendShutDownTimer, 0);
+        }
         return EDS_ERR_OK;
     }
     int count(EdsStateEvent event)
@@ -97,9 +119,10 @@ class TestEdsSimulator : public QObject
     }
     EdsError download() { return EdsDownloadEvfImage(camera, image); }
     // Downloads have side effects, so they are polled here rather than in QTRY_ macros, which re-evaluate.
-    bool downloadWithin(int milliseconds)
+    // Waits for a frame; the time-out only guards against a hang.
+    bool downloadEventually()
     {
-        QDeadlineTimer deadline(milliseconds);
+        QDeadlineTimer deadline(kGuardMs);
         while (!deadline.hasExpired()) {
             if (download() == EDS_ERR_OK)
                 return true;
@@ -239,9 +262,28 @@ private slots:
         EdsUInt32 device = 0;
         QCOMPARE(EdsSimGetOutputDevice("usb:1", &device), EDS_ERR_OK);
         QCOMPARE(device, kEdsEvfOutputDevice_PC);
-        QVERIFY(downloadWithin(10000));
-        QCOMPARE(download(), EDS_ERR_OBJECT_NOTREADY); // the next frame is a second away
-        QVERIFY(downloadWithin(10000));
+        QVERIFY(downloadEventually());
+
+        // Between frames, by the camera's own clock: a frame was just taken and the next one is not yet
+        // due. Setting the rate restarts the count, so frame 0 is ready at once and frame 1 five seconds
+        // later; the frame is a few bytes, so a download costs next to nothing. Only a download that ended
+        // before frame 1 was due says anything; on a machine too busy for that, the round is tried again.
+        QCOMPARE(EdsSimAddReplayFrame("usb:1", "frame", 5), EDS_ERR_OK);
+        bool checked = false;
+        QDeadlineTimer guard(kGuardMs);
+        while (!checked && !guard.hasExpired()) {
+            QCOMPARE(EdsSimSetFrameRate("usb:1", 0.2), EDS_ERR_OK);
+            QCOMPARE(download(), EDS_ERR_OK); // frame 0, or a later one on a slow machine
+            EdsUInt64 secondDue = 0;
+            QCOMPARE(EdsSimGetFrameReadyTime("usb:1", 1, &secondDue), EDS_ERR_OK);
+            const EdsError between = download();
+            if (steadyNow() < secondDue) {
+                QCOMPARE(between, EDS_ERR_OBJECT_NOTREADY);
+                checked = true;
+            }
+        }
+        QVERIFY(checked);
+        QVERIFY(downloadEventually()); // and the next frame comes by itself
         setOutputDevice(kEdsEvfOutputDevice_TFT);
         QCOMPARE(download(), EDS_ERR_OBJECT_NOTREADY);
     }
@@ -261,7 +303,7 @@ private slots:
         setOutputDevice(kEdsEvfOutputDevice_PC);
         QByteArray frames[2];
         for (QByteArray &frame : frames) {
-            QVERIFY(downloadWithin(10000));
+            QVERIFY(downloadEventually());
             void *pointer = nullptr;
             EdsUInt64 length = 0;
             QCOMPARE(EdsGetPointer(stream, &pointer), EDS_ERR_OK);
@@ -285,7 +327,7 @@ private slots:
         setOutputDevice(kEdsEvfOutputDevice_PC);
         QSet<QByteArray> seen;
         while (seen.size() < 2) {
-            QVERIFY(downloadWithin(10000));
+            QVERIFY(downloadEventually());
             void *pointer = nullptr;
             EdsUInt64 length = 0;
             QCOMPARE(EdsGetPointer(stream, &pointer), EDS_ERR_OK);
@@ -302,7 +344,7 @@ private slots:
         QCOMPARE(EdsSimSetDeliversFrames("usb:1", 0), EDS_ERR_OK);
         setOutputDevice(kEdsEvfOutputDevice_PC);
         QCOMPARE(EdsSimSetDeliversFrames("usb:1", 1), EDS_ERR_OK);
-        QVERIFY(downloadWithin(10000));
+        QVERIFY(downloadEventually());
         QCOMPARE(EdsSimSetDeliversFrames("usb:1", 0), EDS_ERR_OK);
         EdsUInt32 before = 0, after = 0;
         QCOMPARE(EdsSimGetFramesDelivered("usb:1", &before), EDS_ERR_OK);
@@ -320,7 +362,7 @@ private slots:
             EdsSetCameraStateEventHandler(camera, kEdsStateEvent_All, &EventRecorder::handler, &recorder),
             EDS_ERR_OK);
         QCOMPARE(EdsSimSendStateEvent("usb:1", kEdsStateEvent_WillSoonShutDown, 5), EDS_ERR_OK);
-        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_WillSoonShutDown), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_WillSoonShutDown), 1, kGuardMs);
         std::lock_guard<std::mutex> lock(recorder.mutex);
         QVERIFY(recorder.thread != std::this_thread::get_id());
     }
@@ -334,7 +376,7 @@ private slots:
             EDS_ERR_OK);
         setOutputDevice(kEdsEvfOutputDevice_PC);
         QCOMPARE(EdsSimUnplugCamera("usb:1"), EDS_ERR_OK);
-        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_Shutdown), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_Shutdown), 1, kGuardMs);
         QCOMPARE(download(), EDS_ERR_COMM_DISCONNECTED);
         EdsCameraListRef again = nullptr;
         EdsUInt32 count = 99;
@@ -352,7 +394,7 @@ private slots:
             EdsSetCameraStateEventHandler(camera, kEdsStateEvent_All, &EventRecorder::handler, &recorder),
             EDS_ERR_OK);
         QCOMPARE(EdsSimSetIdlePowerOff("usb:1", 400), EDS_ERR_OK);
-        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_Shutdown), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_Shutdown), 1, kGuardMs);
         std::lock_guard<std::mutex> lock(recorder.mutex);
         QCOMPARE(recorder.events,
                  (QList<EdsStateEvent>{kEdsStateEvent_WillSoonShutDown, kEdsStateEvent_Shutdown}));
@@ -367,11 +409,67 @@ private slots:
             EdsSetCameraStateEventHandler(camera, kEdsStateEvent_All, &EventRecorder::handler, &recorder),
             EDS_ERR_OK);
         QCOMPARE(EdsSimSetIdlePowerOff("usb:1", 2000), EDS_ERR_OK);
-        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_WillSoonShutDown), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_WillSoonShutDown), 2, kGuardMs);
         QCOMPARE(recorder.count(kEdsStateEvent_Shutdown), 0);
         EdsBool open = 0;
         QCOMPARE(EdsSimIsSessionOpen("usb:1", &open), EDS_ERR_OK);
         QVERIFY(open);
+    }
+
+    // The idle clock armed by opening a session runs by itself: nothing but time passes, and the camera
+    // warns, then powers off; one extension pushes the power-off back by a whole idle time. Every check
+    // is a lower bound on the stand-in's clock, which holds however slow the machine is.
+    void idleSessionWarnsPowersOffAndExtensionPushesItBack()
+    {
+        const EdsUInt64 idleNs = 1200ull * 1000000; // warning 300 ms (a quarter) before the power-off
+        QCOMPARE(EdsSimSetIdlePowerOff("usb:1", 1200), EDS_ERR_OK); // before any session: not armed
+        EventRecorder recorder;
+        QCOMPARE(EdsInitializeSDK(), EDS_ERR_OK);
+        QCOMPARE(EdsGetCameraList(&list), EDS_ERR_OK);
+        QCOMPARE(EdsGetChildAtIndex(list, 0, &camera), EDS_ERR_OK);
+        // First the event thread is brought to rest with no clock armed: it has delivered an event, and
+        // releasing a reference with a handler returns only once no handler runs, that is once the thread
+        // waits again, with no deadline. Only a wake-up by the session's opening can start it again.
+        {
+            EventRecorder settling;
+            EdsCameraRef probe = nullptr;
+            QCOMPARE(EdsGetChildAtIndex(list, 0, &probe), EDS_ERR_OK);
+            QCOMPARE(
+                EdsSetCameraStateEventHandler(probe, kEdsStateEvent_All, &EventRecorder::handler, &settling),
+                EDS_ERR_OK);
+            QCOMPARE(EdsSimSendStateEvent("usb:1", kEdsStateEvent_JobStatusChanged, 0), EDS_ERR_OK);
+            QTRY_COMPARE_WITH_TIMEOUT(settling.count(kEdsStateEvent_JobStatusChanged), 1, kGuardMs);
+            QCOMPARE(EdsRelease(probe), 0u);
+        }
+        recorder.extendOnWarning = camera;
+        recorder.extensionsLeft = 1;
+        QCOMPARE(
+            EdsSetCameraStateEventHandler(camera, kEdsStateEvent_All, &EventRecorder::handler, &recorder),
+            EDS_ERR_OK);
+        const EdsUInt64 opened = steadyNow();
+        QCOMPARE(EdsOpenSession(camera), EDS_ERR_OK); // arms the clock, and nothing else happens
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.count(kEdsStateEvent_Shutdown), 1, kGuardMs);
+
+        std::lock_guard<std::mutex> lock(recorder.mutex);
+        QCOMPARE(recorder.events,
+                 (QList<EdsStateEvent>{kEdsStateEvent_WillSoonShutDown, kEdsStateEvent_WillSoonShutDown,
+                                       kEdsStateEvent_Shutdown}));
+        QCOMPARE(recorder.extendedAt.size(), 1);
+        QVERIFY(recorder.times[0] >= opened + idleNs * 3 / 4); // the first warning, a quarter before
+        QVERIFY(recorder.extendedAt[0] >= recorder.times[0]);
+        // Extended from inside the first warning's handler, before the clock could run out: both the second
+        // warning and the power-off count from the extension, not from the opening.
+        QVERIFY(recorder.times[1] >= recorder.extendedAt[0] + idleNs * 3 / 4);
+        QVERIFY(recorder.times[2] >= recorder.extendedAt[0] + idleNs);
+        QVERIFY(recorder.times[2] > opened + idleNs * 7 / 4);
+        EdsBool open = 1;
+        QCOMPARE(EdsSimIsSessionOpen("usb:1", &open), EDS_ERR_DEVICE_NOT_FOUND); // powered off: gone
+        qInfo(
+            "idle 1200 ms: warned %.0f ms after the opening, extended; warned again %.0f ms and powered off "
+            "%.0f ms after the extension",
+            double(recorder.times[0] - opened) / 1e6,
+            double(recorder.times[1] - recorder.extendedAt[0]) / 1e6,
+            double(recorder.times[2] - recorder.extendedAt[0]) / 1e6);
     }
 
     void injectedFailures()

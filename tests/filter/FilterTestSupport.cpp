@@ -1,9 +1,9 @@
 #include "tests/filter/FilterTestSupport.h"
 
 #include "driver/capture/CaptureTimings.h"
-#include "driver/filter/CBaseObject.h"
 #include "driver/filter/DeliveryClock.h"
 #include "driver/filter/MessageForwarding.h"
+#include "driver/filter/base/CBaseObject.h"
 #include "platform/dshow/RuntimeObjects.h"
 #include "platform/edsdk/EdsSimulator.h"
 #include "settings/GlobalSettings.h"
@@ -124,7 +124,8 @@ CVCamStream *pinOf(IBaseFilter *filter)
 bool nothingAlive()
 {
     return CBaseObject::ObjectsActive() == 0 && VistrelDShowLiveObjects() == 0 &&
-           EdsSimInitializeCount() == 0 && EdsSimLiveReferenceCount() == 0;
+           vistrel::sink::objectsAlive() == 0 && EdsSimInitializeCount() == 0 &&
+           EdsSimLiveReferenceCount() == 0;
 }
 
 VCamGraph::~VCamGraph()
@@ -152,10 +153,10 @@ HRESULT VCamGraph::build(const QByteArray &placeholder, const AM_MEDIA_TYPE *off
     if (!m_filter)
         return E_FAIL;
 
-    vistrel::dshow::SampleSinkOptions options;
-    options.onSample = [this](const vistrel::dshow::ReceivedSample &sample) { received(sample); };
+    vistrel::sink::SampleSinkOptions options;
+    options.onSample = [this](const vistrel::sink::ReceivedSample &sample) { received(sample); };
     options.offeredType = offered;
-    m_sink = vistrel::dshow::SampleSink::create(options);
+    m_sink = vistrel::sink::SampleSink::create(options);
     if (m_sink == nullptr)
         return E_OUTOFMEMORY;
     m_sinkFilter = ComPtr<IBaseFilter>::adopt(m_sink);
@@ -168,7 +169,7 @@ HRESULT VCamGraph::build(const QByteArray &placeholder, const AM_MEDIA_TYPE *off
     return hr;
 }
 
-void VCamGraph::received(const vistrel::dshow::ReceivedSample &sample)
+void VCamGraph::received(const vistrel::sink::ReceivedSample &sample)
 {
     Sample seen;
     seen.receivedAt = clock100ns(0);

@@ -5,7 +5,7 @@
 #include "driver/filter/CVCam.h"
 #include "driver/filter/CVCamStream.h"
 #include "platform/dshow/ComPtr.h"
-#include "platform/dshow/SampleSink.h"
+#include "tools/sample-sink/SampleSink.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -19,17 +19,20 @@ using vistrel::dshow::ComPtr;
 
 namespace FilterTest {
 
+// Waits are for conditions; a time-out only guards against a hang, however busy the machine.
+constexpr int kGuardMs = 300000;
+
 // Log lines of every thread, from the first call on (also those the filter's handler forwards).
 void captureLog();
 void clearLog();
 int countLines(const QString &line);
 int countLinesStartingWith(const QString &prefix);
-bool waitForLine(const QString &line, int times = 1, int timeoutMs = 20000);
+bool waitForLine(const QString &line, int times = 1, int timeoutMs = kGuardMs);
 // Writes the collected lines to the standard error stream, to tell what led to a failure.
 void printLog();
 
 // Waits until `condition` holds; false on time-out.
-bool waitFor(const std::function<bool()> &condition, int timeoutMs = 20000);
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = kGuardMs);
 
 // One simulated camera (or none), short capture-thread waits, and the settings a new filter reads.
 void setUpCameras(bool withCamera);
@@ -72,23 +75,23 @@ public:
     IMediaControl *control() const { return m_control.get(); }
     IBaseFilter *filter() const { return m_filter.get(); }
     CVCamStream *pin() const { return pinOf(m_filter.get()); }
-    vistrel::dshow::SampleSink *sink() const { return m_sink; }
+    vistrel::sink::SampleSink *sink() const { return m_sink; }
 
     QVector<Sample> samples() const;
     int sampleCount() const;
-    bool waitForSamples(int count, int timeoutMs = 20000) const;
+    bool waitForSamples(int count, int timeoutMs = kGuardMs) const;
     // Waits until a sample after index `from` satisfies `match`; its index, or -1 on time-out.
     int waitForSample(int from, const std::function<bool(const Sample &)> &match,
-                      int timeoutMs = 20000) const;
+                      int timeoutMs = kGuardMs) const;
 
 private:
-    void received(const vistrel::dshow::ReceivedSample &sample);
+    void received(const vistrel::sink::ReceivedSample &sample);
 
     ComPtr<IGraphBuilder> m_graph;
     ComPtr<IMediaControl> m_control;
     ComPtr<IBaseFilter> m_filter;
     ComPtr<IBaseFilter> m_sinkFilter;
-    vistrel::dshow::SampleSink *m_sink = nullptr; // held by m_sinkFilter
+    vistrel::sink::SampleSink *m_sink = nullptr; // held by m_sinkFilter
     QByteArray m_placeholder;
     bool m_keepBytes = false;
     mutable std::mutex m_lock;

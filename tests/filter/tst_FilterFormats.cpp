@@ -1,7 +1,7 @@
 // The pin's formats as applications see them: the offered type, which types it accepts, the stream
 // configuration and pin category interfaces, and how the filter routes queries to the pin.
 #include "driver/filter/VideoType.h"
-#include "driver/filter/VistrelCamGuids.h"
+#include "driver/filter/server/VistrelCamGuids.h"
 #include "tests/filter/FilterTestSupport.h"
 
 #include <QtTest>

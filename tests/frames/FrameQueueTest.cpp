@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -65,24 +67,43 @@ private slots:
     }
 
     // The capture thread appends while the streaming thread takes: every frame arrives once, in order.
+    // As in the product, the queue holds a handful of frames: the producer waits while it is full, the
+    // consumer while it is empty. Both wait on a condition, not on a clock, so a busy machine only makes
+    // the test slower. The queue is used outside the test's own lock, which serves the waits only.
     void handsOverBetweenThreadsInOrder()
     {
         FrameQueue queue;
         const int count = 20000;
-        std::thread producer([&queue] {
-            for (int i = 0; i < count; ++i)
+        const int capacity = 8;
+        std::mutex mutex;
+        std::condition_variable changed;
+        const auto notify = [&] {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+            }
+            changed.notify_all();
+        };
+        std::thread producer([&] {
+            for (int i = 0; i < count; ++i) {
+                {
+                    std::unique_lock<std::mutex> lock(mutex);
+                    changed.wait(lock, [&] { return queue.size() < capacity; });
+                }
                 queue.append(numbered(i));
+                notify();
+            }
         });
 
         int expected = 0;
         bool inOrder = true;
-        QDeadlineTimer deadline(60000);
-        while (expected < count && !deadline.hasExpired()) {
+        while (expected < count) {
             const FrameBuffer frame = queue.takeOldest();
             if (frame.isNull()) {
-                std::this_thread::yield();
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] { return !queue.isEmpty(); });
                 continue;
             }
+            notify();
             inOrder = inOrder && numberOf(frame) == expected;
             ++expected;
         }

@@ -286,10 +286,10 @@ private slots:
 
         model->remove(removed.data());
         QVERIFY(removed); // deferred, so views can still read it during the removal
-        QTRY_VERIFY_WITH_TIMEOUT(removed.isNull(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(removed.isNull(), 300000);
 
         model->clear();
-        QTRY_VERIFY_WITH_TIMEOUT(cleared.isNull(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(cleared.isNull(), 300000);
         runDeferredDeletes();
         QVERIFY(foreignItem);
         QCOMPARE(foreignItem->parent(), &owner);

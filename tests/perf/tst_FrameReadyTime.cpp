@@ -75,7 +75,7 @@ private slots:
         QVERIFY(qAbs(qint64(fiftieth - first) - qint64(2000000000)) < 1000);
 
         // A frame reported ready is downloadable once its time has passed.
-        QTRY_VERIFY_WITH_TIMEOUT(steadyNow() >= first, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(steadyNow() >= first, 300000);
         EdsStreamRef stream = nullptr;
         EdsEvfImageRef image = nullptr;
         QCOMPARE(EdsCreateMemoryStream(0, &stream), EDS_ERR_OK);

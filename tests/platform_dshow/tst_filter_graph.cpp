@@ -244,7 +244,7 @@ private slots:
         TestFilter *renderer = chain.renderer.get();
         auto reporting =
             std::async(std::launch::async, [renderer] { renderer->notify(EC_COMPLETE, S_OK, 0); });
-        QCOMPARE(waiting.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+        QCOMPARE(waiting.wait_for(std::chrono::minutes(5)), std::future_status::ready);
         reporting.wait();
         QCOMPARE(waiting.get(), std::make_pair(S_OK, LONG(EC_COMPLETE)));
         QCOMPARE(chain.control->Stop(), S_OK);

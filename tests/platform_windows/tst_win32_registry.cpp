@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kProcessTimeoutMs = 120000;
+constexpr int kProcessTimeoutMs = 300000;
 const wchar_t *const kTestKey = L"Software\\VistrelTest";
 
 QString registryFile()

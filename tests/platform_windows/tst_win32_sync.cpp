@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kGenerousMs = 30000;
+constexpr int kGenerousMs = 300000;
 
 // Closes a handle on every way out of a test.
 class ScopedHandle

@@ -191,7 +191,7 @@ private slots:
 
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(dumpArgument)});
-        QVERIFY2(child.waitForFinished(60000), qPrintable(child.errorString()));
+        QVERIFY2(child.waitForFinished(300000), qPrintable(child.errorString()));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 0);
 

@@ -18,7 +18,7 @@
 using namespace std::chrono_literals;
 
 namespace {
-const int refreshTimeoutMs = 60000;
+const int refreshTimeoutMs = 300000;
 const QString noCameraText =
     QStringLiteral("No camera found. Make sure that the camera is properly connected.");
 } // namespace

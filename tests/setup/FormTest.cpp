@@ -118,7 +118,7 @@ void FormTest::tabOrder()
 {
     window->show();
     QApplication::setActiveWindow(window.get());
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QVERIFY(QTest::qWaitForWindowActive(window.get(), 300000));
 
     const QStringList expected = {
         QStringLiteral("cboCamera"),        QStringLiteral("btnRefreshCameraList"),
@@ -127,7 +127,7 @@ void FormTest::tabOrder()
         QStringLiteral("btnApplySettings"), QStringLiteral("btnWebsite"),
     };
     form->cboCamera->setFocus(Qt::TabFocusReason);
-    QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), static_cast<QWidget *>(form->cboCamera), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), static_cast<QWidget *>(form->cboCamera), 300000);
 
     // Walk one full round with the Tab key; the fixed chain must appear in this order.
     QStringList visited;

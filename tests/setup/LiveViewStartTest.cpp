@@ -36,10 +36,10 @@ void LiveViewStartTest::realWaitMeasuresSlowStartingCamera()
     auto refreshEnded = [&] {
         return refresh->isEnabled() && window.findChildren<QProgressDialog *>().isEmpty();
     };
-    QVERIFY(QTest::qWaitFor(refreshEnded, 60000));
+    QVERIFY(QTest::qWaitFor(refreshEnded, 300000));
     formWidget<QCheckBox>(&window, "cbxQueryVfResolution")->setChecked(true);
     QTest::mouseClick(refresh, Qt::LeftButton);
-    QVERIFY(QTest::qWaitFor(refreshEnded, 60000));
+    QVERIFY(QTest::qWaitFor(refreshEnded, 300000));
 
     auto *cameras = qobject_cast<KeyValueItemList *>(formWidget<QComboBox>(&window, "cboCamera")->model());
     QVERIFY(cameras != nullptr);

@@ -18,7 +18,7 @@
 #include <memory>
 
 namespace {
-const int refreshTimeoutMs = 60000;
+const int refreshTimeoutMs = 300000;
 }
 
 // Receives the URLs the program hands to the desktop instead of a browser.
@@ -304,7 +304,7 @@ void MainWindowTest::windowKeysAreCarriedButNotApplied()
     }
     openWindow();
     window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QVERIFY(QTest::qWaitForWindowExposed(window, 300000));
     QCOMPARE(window->size(), QSize(697, 336));
     QVERIFY(!window->isMaximized());
     closeWindow();

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -18,6 +19,8 @@ constexpr uint64_t kMoviFourccAt = 220;
 constexpr uint64_t kHeaderBytes = 224;
 constexpr uint32_t kAvifHasIndex = 0x10;
 constexpr uint32_t kAviifKeyframe = 0x10;
+// Frame intervals count 100-ns units.
+constexpr uint32_t k100nsUnitsPerSecond = 10000000;
 // RIFF sizes are 32-bit: keep the whole file, index included, below 4 GiB.
 constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFull;
 
@@ -45,69 +48,9 @@ void putU32(uint8_t *dst, uint32_t v)
         dst[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-} // namespace
-
-AviWriter::~AviWriter()
+// RIFF header and the main AVI header (avih), opening the header list.
+void putMainHeader(ByteWriter &w, int width, int height, uint32_t frameSize, int64_t frameInterval100ns)
 {
-    // A writer dropped without finish() still leaves a playable file.
-    if (isOpen())
-        finish();
-}
-
-size_t AviWriter::frameBytes(int width, int height)
-{
-    if (width <= 0 || height <= 0)
-        return 0;
-    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
-    return stride * static_cast<size_t>(height);
-}
-
-void AviWriter::rateForInterval(int64_t frameInterval100ns, uint32_t *rate, uint32_t *scale)
-{
-    const double fps = 1e7 / static_cast<double>(frameInterval100ns);
-    for (const uint32_t denominator : {1u, 1001u}) {
-        const double numerator = std::round(fps * denominator);
-        // Producers truncate the interval to whole 100 ns units: accept a rate whose exact interval
-        // lies within one unit of the given one.
-        const bool ntscFamily = denominator == 1001;
-        if (numerator >= 1 && numerator < 4e9 && (!ntscFamily || std::fmod(numerator, 1000.0) == 0) &&
-            std::fabs(1e7 * denominator / numerator - static_cast<double>(frameInterval100ns)) < 1.0) {
-            *rate = static_cast<uint32_t>(numerator);
-            *scale = denominator;
-            return;
-        }
-    }
-    *rate = 10000000;
-    *scale = static_cast<uint32_t>(frameInterval100ns);
-}
-
-bool AviWriter::open(const std::string &path, int width, int height, int64_t frameInterval100ns)
-{
-    if (isOpen())
-        return fail("a file is already open", 0);
-    m_error.clear();
-    m_index.clear();
-    m_writeFailed = false;
-    m_path = path;
-    m_frameSize = frameBytes(width, height);
-    if (m_frameSize == 0 || width > 32768 || height > 32768)
-        return fail("unusable picture size " + std::to_string(width) + "x" + std::to_string(height), 0);
-    if (frameInterval100ns <= 0 || frameInterval100ns > 0xFFFFFFFFll)
-        return fail("unusable frame interval " + std::to_string(frameInterval100ns), 0);
-    m_width = width;
-    m_height = height;
-
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (m_fd < 0)
-        return fail("cannot create", errno);
-    m_offset = 0;
-
-    uint32_t rate = 0;
-    uint32_t scale = 0;
-    rateForInterval(frameInterval100ns, &rate, &scale);
-    const uint32_t frameSize = static_cast<uint32_t>(m_frameSize);
-
-    ByteWriter w;
     w.fourcc("RIFF");
     w.u32(0); // patched by finish()
     w.fourcc("AVI ");
@@ -117,7 +60,8 @@ bool AviWriter::open(const std::string &path, int width, int height, int64_t fra
     w.fourcc("avih");
     w.u32(56);
     w.u32(static_cast<uint32_t>(frameInterval100ns / 10)); // dwMicroSecPerFrame
-    w.u32(static_cast<uint32_t>(std::min<double>(4e9, frameSize * (1e7 / frameInterval100ns))));
+    w.u32(static_cast<uint32_t>(
+        std::min<double>(4e9, frameSize * (double(k100nsUnitsPerSecond) / frameInterval100ns))));
     w.u32(0);             // dwPaddingGranularity
     w.u32(kAvifHasIndex); // dwFlags
     w.u32(0);             // dwTotalFrames, patched
@@ -128,6 +72,14 @@ bool AviWriter::open(const std::string &path, int width, int height, int64_t fra
     w.u32(static_cast<uint32_t>(height));
     for (int i = 0; i < 4; ++i)
         w.u32(0);
+}
+
+// The video stream's list: its header (strh) with the rate and scale for the interval.
+void putStreamHeader(ByteWriter &w, int width, int height, uint32_t frameSize, int64_t frameInterval100ns)
+{
+    uint32_t rate = 0;
+    uint32_t scale = 0;
+    AviWriter::rateForInterval(frameInterval100ns, &rate, &scale);
     w.fourcc("LIST");
     w.u32(116);
     w.fourcc("strl");
@@ -150,6 +102,11 @@ bool AviWriter::open(const std::string &path, int width, int height, int64_t fra
     w.u16(0);
     w.u16(static_cast<uint16_t>(width));
     w.u16(static_cast<uint16_t>(height));
+}
+
+// The stream's format (strf): a BITMAPINFOHEADER of 24-bit BI_RGB bottom-up rows.
+void putStreamFormat(ByteWriter &w, int width, int height, uint32_t frameSize)
+{
     w.fourcc("strf");
     w.u32(40);
     w.u32(40); // biSize
@@ -161,12 +118,95 @@ bool AviWriter::open(const std::string &path, int width, int height, int64_t fra
     w.u32(frameSize);
     for (int i = 0; i < 4; ++i)
         w.u32(0);
+}
+
+// Everything before the first frame chunk: the headers and the opening of the movi list.
+std::vector<uint8_t> headerBytes(int width, int height, uint32_t frameSize, int64_t frameInterval100ns)
+{
+    ByteWriter w;
+    putMainHeader(w, width, height, frameSize, frameInterval100ns);
+    putStreamHeader(w, width, height, frameSize, frameInterval100ns);
+    putStreamFormat(w, width, height, frameSize);
     w.fourcc("LIST");
     w.u32(4); // patched
     w.fourcc("movi");
-    if (w.bytes.size() != kHeaderBytes)
+    return std::move(w.bytes);
+}
+
+} // namespace
+
+AviWriter::~AviWriter()
+{
+    // A writer dropped without finish() still leaves a playable file.
+    if (isOpen())
+        finish();
+}
+
+size_t AviWriter::frameBytes(int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return 0;
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~static_cast<size_t>(3);
+    return stride * static_cast<size_t>(height);
+}
+
+void AviWriter::rateForInterval(int64_t frameInterval100ns, uint32_t *rate, uint32_t *scale)
+{
+    const double fps = double(k100nsUnitsPerSecond) / static_cast<double>(frameInterval100ns);
+    for (const uint32_t denominator : {1u, 1001u}) {
+        const double numerator = std::round(fps * denominator);
+        // Producers truncate the interval to whole 100 ns units: accept a rate whose exact interval
+        // lies within one unit of the given one.
+        const bool ntscFamily = denominator == 1001;
+        if (numerator >= 1 && numerator < 4e9 && (!ntscFamily || std::fmod(numerator, 1000.0) == 0) &&
+            std::fabs(double(k100nsUnitsPerSecond) * denominator / numerator -
+                      static_cast<double>(frameInterval100ns)) < 1.0) {
+            *rate = static_cast<uint32_t>(numerator);
+            *scale = denominator;
+            return;
+        }
+    }
+    *rate = k100nsUnitsPerSecond;
+    *scale = static_cast<uint32_t>(frameInterval100ns);
+}
+
+bool AviWriter::open(const std::string &path, int width, int height, int64_t frameInterval100ns)
+{
+    if (isOpen())
+        return fail("a file is already open", 0);
+    m_error.clear();
+    m_index.clear();
+    m_writeFailed = false;
+    m_path = path;
+    if (!acceptFormat(width, height, frameInterval100ns))
+        return false;
+
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (m_fd < 0)
+        return fail("cannot create", errno);
+    m_offset = 0;
+    return writeHeaders(frameInterval100ns);
+}
+
+bool AviWriter::acceptFormat(int width, int height, int64_t frameInterval100ns)
+{
+    m_frameSize = frameBytes(width, height);
+    if (m_frameSize == 0 || width > 32768 || height > 32768)
+        return fail("unusable picture size " + std::to_string(width) + "x" + std::to_string(height), 0);
+    if (frameInterval100ns <= 0 || frameInterval100ns > 0xFFFFFFFFll)
+        return fail("unusable frame interval " + std::to_string(frameInterval100ns), 0);
+    m_width = width;
+    m_height = height;
+    return true;
+}
+
+bool AviWriter::writeHeaders(int64_t frameInterval100ns)
+{
+    const std::vector<uint8_t> headers =
+        headerBytes(m_width, m_height, static_cast<uint32_t>(m_frameSize), frameInterval100ns);
+    if (headers.size() != kHeaderBytes)
         return fail("internal header layout error", 0);
-    if (!writeAll(w.bytes.data(), w.bytes.size())) {
+    if (!writeAll(headers.data(), headers.size())) {
         closeFile();
         return false;
     }

@@ -38,6 +38,10 @@ public:
     static size_t frameBytes(int width, int height);
 
 private:
+    // Checks the picture size and interval and takes them as the stream's.
+    bool acceptFormat(int width, int height, int64_t frameInterval100ns);
+    // Writes everything before the first frame into the new file.
+    bool writeHeaders(int64_t frameInterval100ns);
     bool writeAll(const void *data, size_t size);
     bool writeAt(uint64_t offset, const void *data, size_t size);
     bool fail(const std::string &what, int error);

@@ -1,21 +1,19 @@
 #include "tools/capture-client/CaptureSession.h"
 
-#include "platform/dshow/ComPtr.h"
-#include "platform/dshow/MediaTypes.h"
-#include "platform/dshow/SampleSink.h"
+#include "platform/windows/com_ptr.h"
+#include "platform/windows/hresult_text.h"
 #include "tools/capture-client/ProgressLine.h"
 #include "tools/capture-client/Recorder.h"
 #include "tools/capture-client/SampleQueue.h"
 #include "tools/capture-client/VideoDevices.h"
-#include "tools/common/HResultText.h"
 #include "tools/common/Pins.h"
+#include "tools/sample-sink/MediaTypeCopies.h"
+#include "tools/sample-sink/SampleSink.h"
 
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
-
-using vistrel::dshow::ComPtr;
 
 namespace {
 
@@ -116,6 +114,161 @@ bool describeFormat(const AM_MEDIA_TYPE &type, RecordingFormat *format, std::str
     return true;
 }
 
+// The filter of the device named `name`, created as an application creates it. Success, or the exit
+// code after a message that names what is missing.
+int openSource(const VideoDeviceList &devices, const std::string &name, ComPtr<IBaseFilter> *source)
+{
+    const HRESULT opened = devices.open(name, source->ReleaseAndGetAddressOf());
+    if (opened == VFW_E_NOT_FOUND)
+        return fail("no video input device named \"" + name + "\" is registered (" +
+                    (devices.devices().empty() ? std::string("none is") : "found: " + devices.names()) +
+                    "); register the driver with vistrelregsvr first");
+    if (FAILED(opened) || !*source) {
+        const std::string library = registeredLibraryOf(devices, name);
+        return fail("cannot create the device \"" + name + "\"" +
+                    (library.empty() ? std::string() : " from " + library) + ": " + hr(opened));
+    }
+    return CaptureSession::Success;
+}
+
+// The format the device offers, as applications ask for it before connecting; only printed.
+void reportOfferedFormat(const ComPtr<IPin> &output)
+{
+    ComPtr<IAMStreamConfig> config = queryComPtr<IAMStreamConfig>(output, IID_IAMStreamConfig);
+    if (!config)
+        return;
+    AM_MEDIA_TYPE *offered = nullptr;
+    const HRESULT got = config->GetFormat(&offered);
+    if (SUCCEEDED(got) && offered) {
+        RecordingFormat format;
+        std::string problem;
+        if (describeFormat(*offered, &format, &problem))
+            std::printf("device format: %dx%d RGB24, %.3f frames/s\n", format.width, format.height,
+                        1e7 / double(format.frameInterval100ns));
+        vistrel::sink::deleteMediaTypeBlock(offered);
+    } else {
+        std::fprintf(stderr, "vistrelcapture: note: IAMStreamConfig::GetFormat failed: %s\n",
+                     hr(got).c_str());
+    }
+}
+
+// A sink that copies each frame on the sender's thread into `queue`, for the recorder on this one.
+ComPtr<vistrel::sink::SampleSink> createQueueingSink(SampleQueue &queue)
+{
+    vistrel::sink::SampleSinkOptions sinkOptions;
+    sinkOptions.subtype = MEDIASUBTYPE_RGB24;
+    sinkOptions.formatType = FORMAT_VideoInfo;
+    sinkOptions.onSample = [&queue](const vistrel::sink::ReceivedSample &sample) {
+        QueuedFrame frame;
+        frame.arrivalSeconds = monotonicSeconds();
+        if (sample.data && sample.length > 0)
+            frame.bytes.assign(sample.data, sample.data + sample.length);
+        if (sample.hasStartTime)
+            frame.start100ns = sample.start;
+        queue.push(std::move(frame));
+    };
+    return adoptComPtr(vistrel::sink::SampleSink::create(sinkOptions));
+}
+
+// The graph: the device's output pin connected to the sink.
+int connectGraph(const std::string &device, IBaseFilter *source, IPin *output,
+                 vistrel::sink::SampleSink *sink, ComPtr<IGraphBuilder> *graph)
+{
+    HRESULT step = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                    comOutput(*graph));
+    if (FAILED(step))
+        return fail("cannot create a filter graph: " + hr(step));
+    if (FAILED(step = (*graph)->AddFilter(source, L"Video source")) ||
+        FAILED(step = (*graph)->AddFilter(sink, L"Sink")))
+        return fail("cannot add the filters to the graph: " + hr(step));
+    step = (*graph)->Connect(output, sink->inputPin());
+    if (FAILED(step))
+        return fail("the device \"" + device + "\" refused the connection: " + hr(step));
+    return CaptureSession::Success;
+}
+
+// The format the connection agreed on, if it is one the recorder can write.
+int agreedFormat(IPin *output, RecordingFormat *format)
+{
+    AM_MEDIA_TYPE agreed{};
+    const HRESULT read = output->ConnectionMediaType(&agreed);
+    if (FAILED(read))
+        return fail("cannot read the connection's format: " + hr(read));
+    std::string problem;
+    const bool usable = describeFormat(agreed, format, &problem);
+    vistrel::sink::freeMediaTypeContents(agreed);
+    return usable ? CaptureSession::Success : fail(problem);
+}
+
+// Why the graph ended the stream, from the events waiting now; empty while it streams on.
+std::string streamEndReason(IMediaEvent *events)
+{
+    std::string reason;
+    LONG code = 0;
+    LONG_PTR p1 = 0, p2 = 0;
+    while (events->GetEvent(&code, &p1, &p2, 0) == S_OK) {
+        events->FreeEventParams(code, p1, p2);
+        if (code == EC_ERRORABORT)
+            reason = "the device aborted the stream: " + hr(static_cast<HRESULT>(p1));
+        else if (code == EC_COMPLETE)
+            reason = "the device ended the stream";
+    }
+    return reason;
+}
+
+struct RecordingOutcome
+{
+    std::string streamError; // empty unless the device ended or stalled the stream
+    bool writeFailed = false;
+};
+
+// Hands queued frames to the recorder until a limit, a stop request, the stream's end or a write error.
+RecordingOutcome recordFrames(const CaptureOptions &options, SampleQueue &queue, Recorder &recorder,
+                              IMediaEvent *events, const std::atomic<bool> &stopRequested)
+{
+    RecordingOutcome outcome;
+    ProgressLine progress(stdout, isatty(STDOUT_FILENO) == 1);
+    const double runStart = monotonicSeconds();
+    double firstFrame = -1;
+    double lastFrame = runStart;
+    const auto limitReached = [&]() {
+        const CaptureStatistics &stats = recorder.statistics();
+        if (options.frames > 0 && stats.frames() >= options.frames)
+            return true;
+        return options.seconds > 0 && firstFrame >= 0 && monotonicSeconds() - firstFrame >= options.seconds;
+    };
+
+    while (!stopRequested.load() && !limitReached()) {
+        if (std::optional<QueuedFrame> frame = queue.pop(std::chrono::milliseconds(100))) {
+            if (firstFrame < 0)
+                firstFrame = frame->arrivalSeconds;
+            lastFrame = frame->arrivalSeconds;
+            // Frames beyond the time limit are not recorded.
+            if (options.seconds > 0 && frame->arrivalSeconds - firstFrame >= options.seconds)
+                break;
+            if (!recorder.addFrame(frame->bytes.data(), frame->bytes.size(), frame->arrivalSeconds,
+                                   frame->start100ns)) {
+                outcome.writeFailed = true;
+                break;
+            }
+            const CaptureStatistics &stats = recorder.statistics();
+            progress.update(stats.frames(), stats.measuredRate(), frame->arrivalSeconds - firstFrame);
+        }
+        if (events) {
+            outcome.streamError = streamEndReason(events);
+            if (!outcome.streamError.empty())
+                break;
+        }
+        if (monotonicSeconds() - lastFrame > kNoFrameTimeoutSeconds) {
+            outcome.streamError = "the device delivered no frame for " +
+                                  std::to_string(int(kNoFrameTimeoutSeconds)) + " seconds";
+            break;
+        }
+    }
+    progress.finish();
+    return outcome;
+}
+
 } // namespace
 
 int CaptureSession::listDevices()
@@ -146,77 +299,23 @@ int CaptureSession::record(const std::atomic<bool> &stopRequested)
     if (FAILED(loaded))
         return fail("cannot list the video input devices: " + hr(loaded));
     ComPtr<IBaseFilter> source;
-    const HRESULT opened = devices.open(m_options.device, source.put());
-    if (opened == VFW_E_NOT_FOUND)
-        return fail("no video input device named \"" + m_options.device + "\" is registered (" +
-                    (devices.devices().empty() ? std::string("none is") : "found: " + devices.names()) +
-                    "); register the driver with vistrelregsvr first");
-    if (FAILED(opened) || !source) {
-        const std::string library = registeredLibraryOf(devices, m_options.device);
-        return fail("cannot create the device \"" + m_options.device + "\"" +
-                    (library.empty() ? std::string() : " from " + library) + ": " + hr(opened));
-    }
-
-    ComPtr<IPin> output = vistrel::tools::firstPin(source.get(), PINDIR_OUTPUT);
+    if (const int status = openSource(devices, m_options.device, &source))
+        return status;
+    ComPtr<IPin> output = vistrel::tools::firstPin(source.Get(), PINDIR_OUTPUT);
     if (!output)
         return fail("the device \"" + m_options.device + "\" has no output pin");
+    reportOfferedFormat(output);
 
-    // The format the device offers, as applications ask for it.
-    RecordingFormat format;
-    std::string problem;
-    ComPtr<IAMStreamConfig> config = output.query<IAMStreamConfig>(IID_IAMStreamConfig);
-    if (config) {
-        AM_MEDIA_TYPE *offered = nullptr;
-        const HRESULT got = config->GetFormat(&offered);
-        if (SUCCEEDED(got) && offered) {
-            if (describeFormat(*offered, &format, &problem))
-                std::printf("device format: %dx%d RGB24, %.3f frames/s\n", format.width, format.height,
-                            1e7 / double(format.frameInterval100ns));
-            vistrel::dshow::deleteMediaTypeBlock(offered);
-        } else {
-            std::fprintf(stderr, "vistrelcapture: note: IAMStreamConfig::GetFormat failed: %s\n",
-                         hr(got).c_str());
-        }
-    }
-
-    // The graph: device -> sink. Frames are copied on the sender's thread and recorded on this one.
     SampleQueue queue(kQueueCapacity);
-    vistrel::dshow::SampleSinkOptions sinkOptions;
-    sinkOptions.subtype = MEDIASUBTYPE_RGB24;
-    sinkOptions.formatType = FORMAT_VideoInfo;
-    sinkOptions.onSample = [&queue](const vistrel::dshow::ReceivedSample &sample) {
-        QueuedFrame frame;
-        frame.arrivalSeconds = monotonicSeconds();
-        if (sample.data && sample.length > 0)
-            frame.bytes.assign(sample.data, sample.data + sample.length);
-        if (sample.hasStartTime)
-            frame.start100ns = sample.start;
-        queue.push(std::move(frame));
-    };
-    ComPtr<vistrel::dshow::SampleSink> sink =
-        ComPtr<vistrel::dshow::SampleSink>::adopt(vistrel::dshow::SampleSink::create(sinkOptions));
+    ComPtr<vistrel::sink::SampleSink> sink = createQueueingSink(queue);
     if (!sink)
         return fail("out of memory creating the sink");
-
     ComPtr<IGraphBuilder> graph;
-    HRESULT step = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                    graph.putVoid());
-    if (FAILED(step))
-        return fail("cannot create a filter graph: " + hr(step));
-    if (FAILED(step = graph->AddFilter(source.get(), L"Video source")) ||
-        FAILED(step = graph->AddFilter(sink.get(), L"Sink")))
-        return fail("cannot add the filters to the graph: " + hr(step));
-    step = graph->Connect(output.get(), sink->inputPin());
-    if (FAILED(step))
-        return fail("the device \"" + m_options.device + "\" refused the connection: " + hr(step));
-
-    AM_MEDIA_TYPE agreed{};
-    if (FAILED(step = output->ConnectionMediaType(&agreed)))
-        return fail("cannot read the connection's format: " + hr(step));
-    const bool usable = describeFormat(agreed, &format, &problem);
-    vistrel::dshow::freeMediaTypeContents(agreed);
-    if (!usable)
-        return fail(problem);
+    if (const int status = connectGraph(m_options.device, source.Get(), output.Get(), sink.Get(), &graph))
+        return status;
+    RecordingFormat format;
+    if (const int status = agreedFormat(output.Get(), &format))
+        return status;
     std::printf("recording %dx%d at %.3f frames/s into %s\n", format.width, format.height,
                 1e7 / double(format.frameInterval100ns), m_options.output.c_str());
 
@@ -224,71 +323,23 @@ int CaptureSession::record(const std::atomic<bool> &stopRequested)
     if (!recorder.start())
         return fail(recorder.errorString(), OutputFailure);
 
-    ComPtr<IMediaControl> control = graph.query<IMediaControl>(IID_IMediaControl);
-    ComPtr<IMediaEvent> events = graph.query<IMediaEvent>(IID_IMediaEvent);
+    ComPtr<IMediaControl> control = queryComPtr<IMediaControl>(graph, IID_IMediaControl);
+    ComPtr<IMediaEvent> events = queryComPtr<IMediaEvent>(graph, IID_IMediaEvent);
     if (!control)
         return fail("the filter graph has no IMediaControl");
-    if (FAILED(step = control->Run())) {
+    const HRESULT ran = control->Run();
+    if (FAILED(ran)) {
         control->Stop();
         recorder.finish();
-        return fail("the graph does not run: " + hr(step));
+        return fail("the graph does not run: " + hr(ran));
     }
 
-    ProgressLine progress(stdout, isatty(STDOUT_FILENO) == 1);
-    const double runStart = monotonicSeconds();
-    double firstFrame = -1;
-    double lastFrame = runStart;
-    std::string streamError;
-    bool writeFailed = false;
-    const auto limitReached = [&]() {
-        const CaptureStatistics &stats = recorder.statistics();
-        if (m_options.frames > 0 && stats.frames() >= m_options.frames)
-            return true;
-        return m_options.seconds > 0 && firstFrame >= 0 &&
-               monotonicSeconds() - firstFrame >= m_options.seconds;
-    };
-
-    while (!stopRequested.load() && !limitReached()) {
-        if (std::optional<QueuedFrame> frame = queue.pop(std::chrono::milliseconds(100))) {
-            if (firstFrame < 0)
-                firstFrame = frame->arrivalSeconds;
-            lastFrame = frame->arrivalSeconds;
-            // Frames beyond the time limit are not recorded.
-            if (m_options.seconds > 0 && frame->arrivalSeconds - firstFrame >= m_options.seconds)
-                break;
-            if (!recorder.addFrame(frame->bytes.data(), frame->bytes.size(), frame->arrivalSeconds,
-                                   frame->start100ns)) {
-                writeFailed = true;
-                break;
-            }
-            const CaptureStatistics &stats = recorder.statistics();
-            progress.update(stats.frames(), stats.measuredRate(), frame->arrivalSeconds - firstFrame);
-        }
-        if (events) {
-            LONG code = 0;
-            LONG_PTR p1 = 0, p2 = 0;
-            while (events->GetEvent(&code, &p1, &p2, 0) == S_OK) {
-                events->FreeEventParams(code, p1, p2);
-                if (code == EC_ERRORABORT)
-                    streamError = "the device aborted the stream: " + hr(static_cast<HRESULT>(p1));
-                else if (code == EC_COMPLETE)
-                    streamError = "the device ended the stream";
-            }
-            if (!streamError.empty())
-                break;
-        }
-        if (monotonicSeconds() - lastFrame > kNoFrameTimeoutSeconds) {
-            streamError = "the device delivered no frame for " + std::to_string(int(kNoFrameTimeoutSeconds)) +
-                          " seconds";
-            break;
-        }
-    }
-    progress.finish();
+    const RecordingOutcome outcome = recordFrames(m_options, queue, recorder, events.Get(), stopRequested);
 
     // Release a sender waiting for room before the graph stops, so Stop never waits on us.
     queue.close();
     control->Stop();
-    graph->Disconnect(output.get());
+    graph->Disconnect(output.Get());
     graph->Disconnect(sink->inputPin());
 
     const bool finished = recorder.finish();
@@ -298,10 +349,10 @@ int CaptureSession::record(const std::atomic<bool> &stopRequested)
         std::printf("%s\n", note.c_str());
     std::fflush(stdout);
 
-    if (writeFailed || !finished)
+    if (outcome.writeFailed || !finished)
         return fail(recorder.errorString(), OutputFailure);
-    if (!streamError.empty())
-        return fail(streamError);
+    if (!outcome.streamError.empty())
+        return fail(outcome.streamError);
     if (stopRequested.load()) {
         std::fprintf(stderr, "vistrelcapture: interrupted; the recording so far is complete and playable\n");
         return Interrupted;

@@ -158,6 +158,7 @@ EdsError EdsOpenSession(EdsCameraRef inCameraRef)
         return EDS_ERR_DEVICE_BUSY;
     device.sessionHolder = id;
     device.restartIdleClock(Clock::now());
+    call.sim.wakeEventThread();
     return EDS_ERR_OK;
 }
 
@@ -241,6 +242,7 @@ EdsError EdsSendCommand(EdsCameraRef inCameraRef, EdsCameraCommand inCommand, Ed
     if (inCommand != kEdsCameraCommand_ExtendShutDownTimer || inParam != 0)
         return EDS_ERR_NOT_SUPPORTED;
     call.object->device->restartIdleClock(Clock::now());
+    call.sim.wakeEventThread();
     return EDS_ERR_OK;
 }
 

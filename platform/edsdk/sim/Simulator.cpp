@@ -25,8 +25,11 @@ EdsBaseRef refOf(uint64_t id)
 
 Simulator &Simulator::instance()
 {
-    static Simulator simulator;
-    return simulator;
+    // Never destroyed: at process exit Windows ends the event thread before static destructors run, so a
+    // destructor that stopped and joined it would wait for ever. EdsTerminateSDK ends the thread; a
+    // process that exits without it leaves the thread to the system.
+    static Simulator *const simulator = new Simulator;
+    return *simulator;
 }
 
 Simulator::Simulator()
@@ -40,13 +43,6 @@ Simulator::Simulator()
     }
     if (addCameras(cameras) != EDS_ERR_OK)
         std::fprintf(stderr, "EDSDK simulator: some cameras of EDSDK_SIM_CAMERAS could not be set up\n");
-}
-
-Simulator::~Simulator()
-{
-    std::unique_lock<std::mutex> lock(mutex);
-    initializeCount = 0;
-    sdkTerminated(lock);
 }
 
 EdsBaseRef Simulator::addObject(std::unique_ptr<SimObject> object)
@@ -310,12 +306,16 @@ void Simulator::checkIdleClocks(Clock::time_point now)
     for (const auto &device : current) {
         if (!device->idleArmed || !device->connected)
             continue;
-        if (now >= device->powerOffAt) {
-            disconnect(device);
-        } else if (!device->warned && now >= device->warningAt()) {
+        if (!device->warned && now >= device->warningAt()) {
+            // Warned late (this thread woke late on a busy machine): the power-off keeps its whole lead
+            // over the warning, as a camera's would, rather than coming with it or before it.
+            const auto lead = device->powerOffAt - device->warningAt();
+            device->powerOffAt = std::max(device->powerOffAt, now + lead);
             device->warned = true;
             const auto left = std::chrono::duration_cast<std::chrono::seconds>(device->powerOffAt - now);
             postEvent(device, kEdsStateEvent_WillSoonShutDown, static_cast<EdsUInt32>(left.count()));
+        } else if (device->warned && now >= device->powerOffAt) {
+            disconnect(device);
         }
     }
 }

@@ -41,8 +41,9 @@ struct SimObject
 class Simulator
 {
 public:
+    // The one simulator of the process, made on first use and never destroyed.
     static Simulator &instance();
-    ~Simulator();
+    ~Simulator() = delete;
 
     std::mutex mutex;
 
@@ -72,7 +73,8 @@ public:
     EdsError reset(const char *configuration);
     void disconnect(const std::shared_ptr<SimDevice> &device);
     void postEvent(const std::shared_ptr<SimDevice> &device, EdsStateEvent event, EdsUInt32 data);
-    // After an idle clock changed: the event thread re-reads its deadlines.
+    // Whenever an idle clock was armed or restarted: the event thread, which may be waiting without a
+    // deadline or for an older one, re-reads its deadlines.
     void wakeEventThread() { wake.notify_all(); }
 
     void sdkInitialized();

@@ -1,0 +1,18 @@
+// The COM server around the virtual camera filter: its one creatable class, the filter's setup data
+// and (un)registration of the server and of the filter in the video input device category.
+#pragma once
+
+#include "driver/filter/base/CFactoryTemplate.h"
+
+// The class's name in HKEY_CLASSES_ROOT\CLSID and the filter's name in the device category.
+extern const WCHAR kVistrelServerName[];
+extern const WCHAR kVistrelFilterName[];
+
+extern const AMOVIESETUP_MEDIATYPE sudVistrelPinTypes;
+extern const AMOVIESETUP_PIN sudVistrelOutputPin;
+extern const AMOVIESETUP_FILTER sudVistrelCam;
+
+// Registers (true) or unregisters (false) the COM server keys and the category entry. Registration
+// writes the server keys first; unregistration removes the category entry first and the server keys
+// only when that succeeded. Returns the first failure, or the last step's success code.
+HRESULT registerServer(bool registering);

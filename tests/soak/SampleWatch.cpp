@@ -1,0 +1,105 @@
+#include "tests/soak/SampleWatch.h"
+
+#include <cstdio>
+
+namespace {
+
+double millisecondsBetween(SampleWatch::Clock::time_point from, SampleWatch::Clock::time_point to)
+{
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+} // namespace
+
+SampleWatch::SampleWatch(int maxGapMs) : m_maxGapMs(maxGapMs), m_watchdog([this] { watch(); }) {}
+
+SampleWatch::~SampleWatch()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    m_watchdog.join();
+}
+
+void SampleWatch::sampleArrived()
+{
+    const Clock::time_point now = Clock::now();
+    std::lock_guard<std::mutex> lock(m_lock);
+    ++m_figures.samples;
+    if (m_cameraGone)
+        ++m_figures.samplesWhileCameraGone;
+    if (!m_running)
+        return;
+    const double gap = millisecondsBetween(m_lastEvent, now);
+    if (!m_gapReported)
+        noteGap(gap, now);
+    if (gap > m_figures.longestGapMs)
+        m_figures.longestGapMs = gap;
+    if (m_lastEventWasSample) {
+        m_intervalSumMs += gap;
+        ++m_intervals;
+        if (m_cameraGone) {
+            m_goneIntervalSumMs += gap;
+            ++m_goneIntervals;
+            if (gap > m_figures.longestGapWhileCameraGoneMs)
+                m_figures.longestGapWhileCameraGoneMs = gap;
+        }
+    }
+    m_lastEvent = now;
+    m_lastEventWasSample = true;
+    m_gapReported = false;
+}
+
+void SampleWatch::setRunning(bool running)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_running = running;
+    m_lastEvent = Clock::now();
+    m_lastEventWasSample = false;
+    m_gapReported = false;
+}
+
+void SampleWatch::setCameraGone(bool gone)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_cameraGone = gone;
+}
+
+SampleWatch::Figures SampleWatch::figures() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    Figures figures = m_figures;
+    figures.meanIntervalMs = m_intervals ? m_intervalSumMs / double(m_intervals) : 0;
+    figures.meanIntervalWhileCameraGoneMs =
+        m_goneIntervals ? m_goneIntervalSumMs / double(m_goneIntervals) : 0;
+    return figures;
+}
+
+// Called with m_lock held.
+void SampleWatch::noteGap(double gapMs, Clock::time_point at)
+{
+    if (gapMs <= m_maxGapMs)
+        return;
+    ++m_figures.gapsOverLimit;
+    m_gapReported = true;
+    char text[160];
+    std::snprintf(text, sizeof text, "no sample for %.0f ms while running, at %.1f s%s", gapMs,
+                  millisecondsBetween(m_origin, at) / 1000.0, m_cameraGone ? " (camera gone)" : "");
+    std::fprintf(stderr, "vistrelsoak: %s\n", text);
+    if (m_figures.firstGapOverLimit.empty())
+        m_figures.firstGapOverLimit = text;
+}
+
+void SampleWatch::watch()
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    while (!m_quit) {
+        m_wake.wait_for(lock, std::chrono::milliseconds(50));
+        if (m_quit || !m_running || m_gapReported)
+            continue;
+        const Clock::time_point now = Clock::now();
+        noteGap(millisecondsBetween(m_lastEvent, now), now);
+    }
+}

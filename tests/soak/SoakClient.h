@@ -1,0 +1,78 @@
+// The video application's side of the soak: registers the driver, opens the virtual camera through the
+// video input device category, streams it into a sample sink, and at random pauses and resumes, stops
+// and restarts, changes the format while streaming, and creates and releases further filters.
+#pragma once
+
+#include "platform/dshow/dshow.h"
+#include "platform/windows/com_ptr.h"
+#include "tools/sample-sink/SampleSink.h"
+
+#include <chrono>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+class SampleWatch;
+class StallMonitor;
+
+class SoakClient
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    SoakClient(std::mt19937_64 &random, SampleWatch &watch, StallMonitor &stalls);
+    ~SoakClient();
+    SoakClient(const SoakClient &) = delete;
+    SoakClient &operator=(const SoakClient &) = delete;
+
+    // Loads the driver library beside this program and registers it. False with a message on failure.
+    bool registerDriver(std::string &error);
+    // Finds "VistrelToolx64" as applications do, connects it to the sink and runs the graph.
+    bool startStreaming(std::string &error);
+    // One client action chosen at random.
+    void actOne();
+    // Releases the extra filters that are due.
+    void tick();
+    // Back to running with the main graph, extra filters released.
+    void settle();
+    // Stops and releases the graph and every filter.
+    void stopStreaming();
+    // The driver's DllCanUnloadNow, asked through its export.
+    HRESULT canUnloadNow() const;
+    // Unregisters (if this run registered), lets the library go and asks COM to unload it.
+    void unregisterDriver();
+
+    const std::map<std::string, int> &counts() const { return m_counts; }
+    std::string lastFailure() const { return m_lastFailure; }
+
+private:
+    void setRunning(bool running);
+    void pauseAndResume();
+    void stopAndRestart();
+    void setFormatWhileStreaming();
+    void createExtraFilter();
+    HRESULT openDevice(IBaseFilter **filter);
+    void note(const std::string &what, HRESULT hr);
+
+    std::mt19937_64 &m_random;
+    SampleWatch &m_watch;
+    StallMonitor &m_stalls;
+    HMODULE m_driver = nullptr;
+    bool m_registeredHere = false;
+
+    ComPtr<IGraphBuilder> m_graph;
+    ComPtr<IMediaControl> m_control;
+    ComPtr<IBaseFilter> m_source;
+    ComPtr<IPin> m_output;
+    ComPtr<vistrel::sink::SampleSink> m_sink;
+
+    struct ExtraFilter
+    {
+        ComPtr<IBaseFilter> filter;
+        Clock::time_point releaseAt;
+    };
+    std::vector<ExtraFilter> m_extraFilters;
+    std::map<std::string, int> m_counts;
+    std::string m_lastFailure;
+};

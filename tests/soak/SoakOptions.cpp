@@ -1,0 +1,64 @@
+#include "tests/soak/SoakOptions.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool parseNumber(const char *text, long long minimum, long long maximum, long long &value)
+{
+    if (text == nullptr || *text == '\0')
+        return false;
+    errno = 0;
+    char *end = nullptr;
+    const long long parsed = std::strtoll(text, &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < minimum || parsed > maximum)
+        return false;
+    value = parsed;
+    return true;
+}
+
+} // namespace
+
+const char *soakUsage()
+{
+    return "usage: vistrelsoak [--seconds N] [--seed N] [--max-gap-ms N] [--max-growth-mb N] "
+           "[--stall-seconds N]\n"
+           "Streams the virtual camera through COM while the simulated camera and the client inject faults\n"
+           "at random; fails on a crash, a stall, a gap in the samples, memory growth or anything left "
+           "alive.\n";
+}
+
+bool parseSoakOptions(int argc, char **argv, SoakOptions &options, std::string &error, bool &help)
+{
+    help = false;
+    for (int i = 1; i < argc; ++i) {
+        const char *name = argv[i];
+        if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0) {
+            help = true;
+            return true;
+        }
+        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
+        long long number = 0;
+        bool ok = false;
+        if (std::strcmp(name, "--seconds") == 0 && (ok = parseNumber(value, 5, 86400, number)))
+            options.seconds = int(number);
+        else if (std::strcmp(name, "--seed") == 0 && (ok = parseNumber(value, 0, INT64_MAX, number))) {
+            options.seed = uint64_t(number);
+            options.seedGiven = true;
+        } else if (std::strcmp(name, "--max-gap-ms") == 0 && (ok = parseNumber(value, 10, 600000, number)))
+            options.maxGapMs = int(number);
+        else if (std::strcmp(name, "--max-growth-mb") == 0 && (ok = parseNumber(value, 1, 65536, number)))
+            options.maxGrowthMb = int(number);
+        else if (std::strcmp(name, "--stall-seconds") == 0 && (ok = parseNumber(value, 1, 3600, number)))
+            options.stallSeconds = int(number);
+        if (!ok) {
+            error = value == nullptr ? std::string("missing value or unknown option ") + name
+                                     : std::string("bad option or value: ") + name + " " + value;
+            return false;
+        }
+        ++i;
+    }
+    return true;
+}

@@ -1,0 +1,231 @@
+// vistrelsoak: a fault-injection soak of the virtual camera. It streams the driver through COM as a
+// video application does while the simulated camera and the client misbehave at random (from a printed
+// seed), and fails on a crash, a deadlock, a gap in the samples, memory growth, or anything left alive.
+#include "platform/dshow/dshow.h"
+#include "platform/edsdk/EdsSimulator.h"
+#include "tests/soak/CameraFaults.h"
+#include "tests/soak/ProcessProbe.h"
+#include "tests/soak/SampleWatch.h"
+#include "tests/soak/SoakClient.h"
+#include "tests/soak/SoakOptions.h"
+#include "tests/soak/StallGuard.h"
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::atomic<long long> g_driverLines{0};
+
+// The driver forwards its log lines to the handler in force when it was loaded: this one. They are
+// counted, not printed: a paused pin alone writes one per millisecond.
+void countDriverLine(QtMsgType, const QMessageLogContext &, const QString &)
+{
+    ++g_driverLines;
+}
+
+double megabytes(long long bytes)
+{
+    return double(bytes) / (1024.0 * 1024.0);
+}
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Polls `condition` every 50 ms for up to `seconds`.
+bool waitUntil(const std::function<bool()> &condition, int seconds)
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(seconds);
+    while (!condition()) {
+        if (Clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// Threads in `now` that were not in `before`, by name.
+std::vector<std::string> newThreads(std::vector<std::string> before, const std::vector<std::string> &now)
+{
+    std::vector<std::string> added;
+    for (const std::string &name : now) {
+        auto it = std::find(before.begin(), before.end(), name);
+        if (it != before.end())
+            before.erase(it);
+        else
+            added.push_back(name);
+    }
+    return added;
+}
+
+void printCounts(const char *title, const std::map<std::string, int> &counts)
+{
+    std::printf("%s:", title);
+    if (counts.empty())
+        std::printf(" none");
+    for (const auto &entry : counts)
+        std::printf(" %s %d;", entry.first.c_str(), entry.second);
+    std::printf("\n");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    SoakOptions options;
+    std::string error;
+    bool help = false;
+    if (!parseSoakOptions(argc, argv, options, error, help)) {
+        std::fprintf(stderr, "vistrelsoak: %s\n%s", error.c_str(), soakUsage());
+        return 2;
+    }
+    if (help) {
+        std::printf("%s", soakUsage());
+        return 0;
+    }
+    if (!options.seedGiven)
+        options.seed = std::random_device()();
+    std::printf("vistrelsoak: seed %llu, %d s, gap limit %d ms, growth limit %d MB\n",
+                static_cast<unsigned long long>(options.seed), options.seconds, options.maxGapMs,
+                options.maxGrowthMb);
+    std::fflush(stdout);
+    std::mt19937_64 random(options.seed);
+
+    qInstallMessageHandler(countDriverLine);
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+        std::fprintf(stderr, "vistrelsoak: COM cannot be initialised\n");
+        return 1;
+    }
+
+    std::vector<std::string> failures;
+    {
+        EdsSimReset("");
+        SampleWatch watch(options.maxGapMs);
+        StallMonitor stalls(options.stallSeconds);
+        CameraFaults faults(random, watch);
+        if (!faults.plugIn()) {
+            std::fprintf(stderr, "vistrelsoak: the simulated camera cannot be plugged in\n");
+            return 1;
+        }
+        const std::vector<std::string> threadsBefore = ProcessProbe::threadNames();
+
+        SoakClient client(random, watch, stalls);
+        if (!client.registerDriver(error) || !client.startStreaming(error)) {
+            std::fprintf(stderr, "vistrelsoak: %s\n", error.c_str());
+            return 1;
+        }
+
+        const Clock::time_point start = Clock::now();
+        const double warmUp = std::max(15.0, options.seconds * 0.2);
+        long long baseline = 0, peak = 0;
+        double nextMemorySample = 0, nextAction = 0, nextReport = 10;
+        while (secondsSince(start) < options.seconds) {
+            const double now = secondsSince(start);
+            if (now >= nextMemorySample) {
+                const long long rss = ProcessProbe::residentBytes();
+                peak = std::max(peak, rss);
+                if (baseline == 0 && now >= warmUp)
+                    baseline = rss;
+                nextMemorySample = now + 1;
+            }
+            if (now >= nextAction) {
+                if (std::uniform_int_distribution<int>(0, 9)(random) < 6)
+                    faults.injectOne();
+                else
+                    client.actOne();
+                nextAction = now + std::uniform_int_distribution<int>(200, 1500)(random) / 1000.0;
+            }
+            if (now >= nextReport) {
+                const SampleWatch::Figures figures = watch.figures();
+                std::printf("  %4.0f s: %llu samples, longest gap %.0f ms, RSS %.1f MB\n", now,
+                            static_cast<unsigned long long>(figures.samples), figures.longestGapMs,
+                            megabytes(ProcessProbe::residentBytes()));
+                std::fflush(stdout);
+                nextReport += 10;
+            }
+            faults.tick();
+            client.tick();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+
+        // Everything healed: the stream must carry on, and memory must be where it was after warm-up.
+        faults.heal();
+        client.settle();
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        const long long steady = ProcessProbe::residentBytes();
+        peak = std::max(peak, steady);
+        const SampleWatch::Figures figures = watch.figures();
+
+        client.stopStreaming();
+        const bool unloadable = waitUntil([&] { return client.canUnloadNow() == S_OK; }, 10);
+        const bool sdkClean = waitUntil([] { return EdsSimInitializeCount() == 0; }, 10);
+        const EdsUInt32 sdkReferences = EdsSimLiveReferenceCount();
+        client.unregisterDriver();
+        // Qt's global thread pool (used by QImage's smooth scaling) ends idle threads after 30 s.
+        std::vector<std::string> leftThreads;
+        waitUntil(
+            [&] {
+                leftThreads = newThreads(threadsBefore, ProcessProbe::threadNames());
+                return leftThreads.empty();
+            },
+            40);
+        const long long final = ProcessProbe::residentBytes();
+
+        std::printf("vistrelsoak: seed %llu, ran %.0f s\n", static_cast<unsigned long long>(options.seed),
+                    secondsSince(start));
+        printCounts("faults injected", faults.counts());
+        printCounts("client actions", client.counts());
+        std::printf("samples delivered: %llu (%llu while the camera was gone)\n",
+                    static_cast<unsigned long long>(figures.samples),
+                    static_cast<unsigned long long>(figures.samplesWhileCameraGone));
+        std::printf("longest gap while running: %.0f ms (%.0f ms while the camera was gone)\n",
+                    figures.longestGapMs, figures.longestGapWhileCameraGoneMs);
+        std::printf("mean sample interval: %.1f ms (%.1f ms while the camera was gone)\n",
+                    figures.meanIntervalMs, figures.meanIntervalWhileCameraGoneMs);
+        std::printf("memory: after warm-up %.1f MB, peak %.1f MB, steady at the end %.1f MB, after teardown "
+                    "%.1f MB\n",
+                    megabytes(baseline), megabytes(peak), megabytes(steady), megabytes(final));
+        std::printf(
+            "at the end: DllCanUnloadNow %s, SDK initialised %u times, SDK references %u, threads left %zu\n",
+            unloadable ? "S_OK" : "S_FALSE", EdsSimInitializeCount(), sdkReferences, leftThreads.size());
+        std::printf("driver log lines: %lld\n", g_driverLines.load());
+
+        if (figures.gapsOverLimit > 0)
+            failures.push_back(std::to_string(figures.gapsOverLimit) +
+                               " gap(s) over the limit, first: " + figures.firstGapOverLimit);
+        if (figures.samples == 0)
+            failures.push_back("no sample was delivered");
+        if (baseline > 0 && steady - baseline > (long long)options.maxGrowthMb * 1024 * 1024)
+            failures.push_back("memory grew by " + std::to_string(int(megabytes(steady - baseline))) +
+                               " MB after warm-up");
+        if (!unloadable)
+            failures.push_back("DllCanUnloadNow does not answer S_OK after the last release");
+        if (!sdkClean)
+            failures.push_back("the camera SDK was not shut down");
+        if (sdkReferences != 0)
+            failures.push_back(std::to_string(sdkReferences) + " camera SDK reference(s) not released");
+        for (const std::string &name : leftThreads)
+            failures.push_back("thread left running: " + name);
+    }
+    CoUninitialize();
+
+    for (const std::string &failure : failures)
+        std::printf("vistrelsoak: FAILED: %s\n", failure.c_str());
+    if (failures.empty())
+        std::printf("vistrelsoak: passed\n");
+    return failures.empty() ? 0 : 1;
+}
