@@ -1,6 +1,7 @@
 #include "tests/wine/QtRegistryValue.h"
 
 #include <QDataStream>
+#include <QRegularExpression>
 #include <QSize>
 
 namespace {
@@ -43,4 +44,37 @@ QStringList regAddArguments(const QString &key, const QString &name, const QVari
                    .arg(c.unicode() & 0xff, 2, 16, QLatin1Char('0'))
                    .arg(c.unicode() >> 8, 2, 16, QLatin1Char('0'));
     return args + QStringList{QStringLiteral("/t"), QStringLiteral("REG_BINARY"), QStringLiteral("/d"), hex};
+}
+
+QVariant parseRegQuery(const QString &regQueryOutput, const QString &name)
+{
+    const QRegularExpression line(QStringLiteral("^\\s+(.+?)\\s+(REG_\\w+)\\s+(.*)$"));
+    for (QString text : regQueryOutput.split(QLatin1Char('\n'))) {
+        const QRegularExpressionMatch m = line.match(text.remove(QLatin1Char('\r')));
+        if (!m.hasMatch() || m.captured(1) != name)
+            continue;
+        const QString type = m.captured(2);
+        const QString data = m.captured(3).trimmed();
+        if (type == QLatin1String("REG_DWORD"))
+            return data.toUInt(nullptr, 16);
+        QString stored = data;
+        if (type == QLatin1String("REG_BINARY")) {
+            const QByteArray bytes = QByteArray::fromHex(data.toLatin1());
+            stored = QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData()), bytes.size() / 2);
+        }
+        if (stored.startsWith(QLatin1String("@Size("))) {
+            const QStringList wh = stored.mid(6).chopped(1).split(QLatin1Char(' '));
+            return QSize(wh.value(0).toInt(), wh.value(1).toInt());
+        }
+        if (stored.startsWith(QLatin1String("@Variant(")) && stored.endsWith(QLatin1Char(')'))) {
+            QByteArray bytes = stored.mid(9).chopped(1).toLatin1();
+            QDataStream stream(&bytes, QIODevice::ReadOnly);
+            stream.setVersion(QDataStream::Qt_4_0);
+            QVariant value;
+            stream >> value;
+            return value;
+        }
+        return stored;
+    }
+    return {};
 }

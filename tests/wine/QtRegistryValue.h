@@ -9,3 +9,7 @@
 // booleans and numbers as REG_SZ text, sizes as "@Size(w h)", and other types (maps) as "@Variant(...)" with
 // their QDataStream bytes, which hold NUL characters and so go in as REG_BINARY of the UTF-16 text.
 QStringList regAddArguments(const QString &key, const QString &name, const QVariant &value);
+
+// The value of `name` under `key` as QSettings reads it back, from the output of `reg query key`; an invalid
+// QVariant when the value is not there. Numbers and booleans come back as their text, as QSettings gives them.
+QVariant parseRegQuery(const QString &regQueryOutput, const QString &name);

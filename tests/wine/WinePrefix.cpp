@@ -67,6 +67,16 @@ WinePrefix::Result WinePrefix::run(const QString &program, const QStringList &ar
     return result;
 }
 
+std::unique_ptr<QProcess> WinePrefix::start(const QString &program, const QStringList &args,
+                                            const QStringList &extraEnv, const QString &workDir) const
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment(extraEnv));
+    process->setWorkingDirectory(workDir.isEmpty() ? m_dir.path() : workDir);
+    process->start(QStringLiteral("wine"), QStringList{program} + args);
+    return process;
+}
+
 void WinePrefix::waitForPrograms() const
 {
     QProcess waiter;

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <memory>
 
 // A Wine prefix of its own under a temporary folder, made fresh for one test program and removed with it, so a
 // test never touches the user's own prefix. Programs run quietly: no debug channels, no offer to install Mono
@@ -32,6 +35,10 @@ public:
     // ("NAME=value") added, and waits for it to end. The guard only ends a program that hangs.
     Result run(const QString &program, const QStringList &args, const QStringList &extraEnv = {},
                const QString &workDir = {}, int hangGuardMs = 10 * 60 * 1000) const;
+
+    // Starts `wine program args...` and returns at once; the caller owns the running process.
+    std::unique_ptr<QProcess> start(const QString &program, const QStringList &args,
+                                    const QStringList &extraEnv = {}, const QString &workDir = {}) const;
 
     // Waits until every program of the prefix has ended.
     void waitForPrograms() const;

@@ -4,6 +4,7 @@
 // then the simulated camera's picture, each the right way up with red and blue in their places.
 #include "tests/wine/QtRegistryValue.h"
 #include "tests/wine/RecordedFrames.h"
+#include "tests/wine/VirtualDisplay.h"
 #include "tests/wine/WinePrefix.h"
 
 #include <QDir>
@@ -48,6 +49,7 @@ private slots:
     void storedSizeAndRateChangeTheStream();
     void opensTheCameraChosenByName();
     void captureClientRecordsAnAvi();
+    void settingsProgramAppliesWhatTheDriverReads();
     void unregistrationRemovesTheDevice();
 
 private:
@@ -58,6 +60,7 @@ private:
     QByteArray record(int frames, const QStringList &env, int *duplicated = nullptr) const;
     WinePrefix::Result regsvr32(const QStringList &args) const;
     void storeSetting(const QString &name, const QVariant &value) const;
+    QVariant storedSetting(const QString &name) const;
 
     std::unique_ptr<WinePrefix> m_prefix;
     QTemporaryDir m_work;
@@ -170,6 +173,12 @@ void TestWindowsDriverUnderWine::storeSetting(const QString &name, const QVarian
     QVERIFY2(r.finished && r.exitCode == 0, r.err.constData());
 }
 
+QVariant TestWindowsDriverUnderWine::storedSetting(const QString &name) const
+{
+    const WinePrefix::Result r = m_prefix->run("reg", {"query", kSettingsKey});
+    return parseRegQuery(QString::fromLocal8Bit(r.out), name);
+}
+
 void TestWindowsDriverUnderWine::registrationListsTheDevice()
 {
     QVERIFY2(listDevices().contains(kDevice), qPrintable(listDevices().join(", ")));
@@ -265,6 +274,56 @@ void TestWindowsDriverUnderWine::captureClientRecordsAnAvi()
                             "stream=width,height,pix_fmt", "-of", "csv=p=0", avi});
     QVERIFY(probe.waitForFinished(5 * 60 * 1000));
     QCOMPARE(QString::fromLatin1(probe.readAllStandardOutput()).trimmed(), QStringLiteral("960,640,bgr24"));
+}
+
+void TestWindowsDriverUnderWine::settingsProgramAppliesWhatTheDriverReads()
+{
+    VirtualDisplay display;
+    QVERIFY2(display.isRunning(), "Xvfb did not start");
+    // The program's log lines go to the debugger channel, which Wine prints on standard error.
+    const QStringList env{"DISPLAY=" + display.name(), "WINEDEBUG=-all,trace+debugstr",
+                          "EDSDK_SIM_CAMERAS=Canon EOS 90D;Canon EOS R6:size=800x600"};
+    std::unique_ptr<QProcess> setup = m_prefix->start(m_installed + "/vistrelsetup.exe", {}, env, m_work.path());
+    QVERIFY(setup->waitForStarted(60 * 1000));
+    QByteArray log;
+    const auto logSays = [&](const char *text) {
+        while (!log.contains(text) && setup->state() == QProcess::Running) {
+            setup->waitForReadyRead(1000);
+            log += setup->readAllStandardError();
+        }
+        return log.contains(text);
+    };
+
+    const QString window = display.waitForWindow(QStringLiteral("^Vistrel Driver$"));
+    QVERIFY2(!window.isEmpty(), "the settings window did not appear");
+    // The camera list comes from a background enumeration behind a busy dialog; once that dialog has gone,
+    // the list is in the camera box.
+    QVERIFY2(logSays("Cameras found: 2"), log.right(3000).constData());
+    QVERIFY(display.waitForNoWindow(QStringLiteral("Refreshing|^Vistrel App$|^vistrelsetup$")));
+
+    // Keyboard only, along the form's tab order: the second camera, 15 frames/s, custom size 642 x 480.
+    QVERIFY(display.xdotool({"windowfocus", "--sync", window}));
+    QVERIFY(display.xdotool({"key", "--delay", "150", "Down", "Tab", "Tab", "ctrl+a", "1", "5", "Tab", "space",
+                             "Tab", "ctrl+a", "6", "4", "2", "Tab", "ctrl+a", "4", "8", "0", "Tab"}));
+    QVERIFY(display.screenshot(QStringLiteral(VISTREL_SCREENSHOT_DIR "/vistrelsetup-windows.png")));
+    QVERIFY(display.xdotool({"key", "--delay", "150", "Tab", "space"}));
+    const QString confirmation = display.waitForWindow(QStringLiteral("^Success$"));
+    QVERIFY2(!confirmation.isEmpty(), "no confirmation after Apply settings");
+    QVERIFY(display.xdotool({"windowfocus", "--sync", confirmation}));
+    QVERIFY(display.xdotool({"key", "Return"}));
+    QVERIFY(display.waitForNoWindow(QStringLiteral("^Success$")));
+    QVERIFY(display.xdotool({"windowfocus", "--sync", window}));
+    QVERIFY(display.xdotool({"key", "alt+F4"}));
+    QVERIFY2(setup->waitForFinished(5 * 60 * 1000), "the settings program did not end");
+
+    // Stored as QSettings stores them on Windows, and read by the driver when ffmpeg next opens it.
+    QCOMPARE(storedSetting("videoResolution").toSize(), QSize(642, 480));
+    QCOMPARE(storedSetting("customResolution").toString(), QStringLiteral("true"));
+    QCOMPARE(storedSetting("videoFps").toString(), QStringLiteral("15"));
+    QCOMPARE(storedSetting("deviceInfo").toMap().value("cn").toString(), QStringLiteral("Canon EOS R6"));
+    const OfferedType type = offeredType({env.last()});
+    QCOMPARE(type.size, QSize(642, 480));
+    QCOMPARE(type.fps, 15.0);
 }
 
 void TestWindowsDriverUnderWine::unregistrationRemovesTheDevice()
