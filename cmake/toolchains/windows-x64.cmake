@@ -27,4 +27,4 @@ set(ENV{PKG_CONFIG_PATH} "")
 
 # Everything links statically (libstdc++, libgcc, winpthread), so the files need only the DLLs Windows
 # has. A link option rather than CMAKE_*_LINKER_FLAGS_INIT, which a caller's linker flags replace.
-add_link_options(-static)
+add_link_options(-static $<$<CONFIG:Release>:-s>)

@@ -2,8 +2,9 @@
 # Builds the Windows toolchain pieces that take long (static Qt, static TurboJPEG, ffmpeg for Windows) once per
 # machine into a cache outside the work tree, and prints nothing but progress. Each piece is one recipe file in
 # this folder; its cache folder is named by a hash of that recipe, so changing a recipe builds it anew while the
-# others are reused. A piece is built into a ".partial" folder that is renamed only when the recipe finished, so
-# a build that was interrupted is never taken for a finished one and is started again from scratch.
+# others are reused. A piece is installed straight into its folder (installed files keep their paths), which is
+# marked complete only when the recipe has finished: a folder without the mark is a build that was interrupted,
+# never taken for a finished one, and is removed and built again from scratch.
 #
 #   scripts/windows/cache.sh            build what is missing, print "name=<folder>" for each piece
 #   scripts/windows/cache.sh --print    only print the folders (fails when one is missing)
@@ -33,17 +34,16 @@ for name in "${recipes[@]}"; do
       exit 1
     fi
     echo "cache: building $name into $dir (once per machine)" >&2
-    rm -rf "$dir" "$dir.partial" "$dir.work"
-    mkdir -p "$dir.partial" "$dir.work"
+    rm -rf "$dir" "$dir.work"
+    mkdir -p "$dir" "$dir.work"
     start=$(date +%s)
     log="$dir.log"
-    if ! (cd "$dir.work" && bash "$here/$name.recipe.sh" "$dir.partial") >"$log" 2>&1; then
+    if ! (cd "$dir.work" && bash "$here/$name.recipe.sh" "$dir") >"$log" 2>&1; then
       echo "cache: building $name failed; the last lines of $log:" >&2
       tail -n 40 "$log" >&2
       exit 1
     fi
-    date -u +%FT%TZ >"$dir.partial/.complete"
-    mv "$dir.partial" "$dir"
+    date -u +%FT%TZ >"$dir/.complete"
     rm -rf "$dir.work"
     echo "cache: $name built in $(( $(date +%s) - start )) s" >&2
   fi
