@@ -22,7 +22,9 @@ QString settingsText(const QVariant &value)
         QDataStream stream(&bytes, QIODevice::WriteOnly);
         stream.setVersion(QDataStream::Qt_4_0);
         stream << value;
-        return QStringLiteral("@Variant(") + QString::fromLatin1(bytes) + QLatin1Char(')');
+        // Every byte, NULs included (the QByteArray overload of fromLatin1 stops at the first NUL).
+        return QStringLiteral("@Variant(") + QString::fromLatin1(bytes.constData(), bytes.size()) +
+               QLatin1Char(')');
     }
     }
 }
@@ -60,7 +62,8 @@ QVariant parseRegQuery(const QString &regQueryOutput, const QString &name)
         QString stored = data;
         if (type == QLatin1String("REG_BINARY")) {
             const QByteArray bytes = QByteArray::fromHex(data.toLatin1());
-            stored = QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData()), bytes.size() / 2);
+            stored =
+                QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData()), bytes.size() / 2);
         }
         if (stored.startsWith(QLatin1String("@Size("))) {
             const QStringList wh = stored.mid(6).chopped(1).split(QLatin1Char(' '));

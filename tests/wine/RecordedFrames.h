@@ -23,8 +23,8 @@ public:
         int placeholder = 0;
         int camera = 0;
         int other = 0;
-        int distinctCamera = 0;   // camera frames that differ from the frame before them
-        int firstCamera = -1;     // index of the first camera frame
+        int distinctCamera = 0; // camera frames that differ from the frame before them
+        int firstCamera = -1;   // index of the first camera frame
         int placeholderAfterCamera = 0;
         QString describe() const;
     };

@@ -15,8 +15,9 @@ VirtualDisplay::VirtualDisplay(const QString &screen)
     // Xvfb picks a free display number and writes it to the descriptor given with -displayfd (here its
     // standard output) once it accepts connections.
     m_server.setProcessChannelMode(QProcess::SeparateChannels);
-    m_server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                             QStringLiteral("0"), screen, QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    m_server.start(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                    QStringLiteral("0"), screen, QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     if (!m_server.waitForStarted(60 * 1000))
         return;
     QByteArray number;
@@ -55,8 +56,8 @@ QString VirtualDisplay::run(const QString &program, const QStringList &args, boo
 
 bool VirtualDisplay::hasWindow(const QString &title) const
 {
-    return !run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                             QStringLiteral("--name"), title})
+    return !run(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title})
                 .trimmed()
                 .isEmpty();
 }
@@ -66,9 +67,10 @@ QString VirtualDisplay::waitForWindow(const QString &title, int hangGuardMs) con
     QElapsedTimer guard;
     guard.start();
     while (guard.elapsed() < hangGuardMs) {
-        const QStringList ids = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                                 QStringLiteral("--name"), title})
-                                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList ids =
+            run(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title})
+                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         if (!ids.isEmpty())
             return ids.first();
         QThread::msleep(kPollMs);
@@ -95,9 +97,9 @@ bool VirtualDisplay::xdotool(const QStringList &args) const
     return ok;
 }
 
-bool VirtualDisplay::screenshot(const QString &pngPath) const
+bool VirtualDisplay::screenshot(const QString &pngPath, const QString &windowId) const
 {
     bool ok = false;
-    run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), pngPath}, &ok);
+    run(QStringLiteral("import"), {QStringLiteral("-window"), windowId, pngPath}, &ok);
     return ok;
 }

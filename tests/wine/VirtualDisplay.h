@@ -27,7 +27,8 @@ public:
 
     // xdotool with these arguments on this display; true when it succeeded.
     bool xdotool(const QStringList &args) const;
-    bool screenshot(const QString &pngPath) const;
+    // The whole screen, or only the window `windowId`, as a PNG file.
+    bool screenshot(const QString &pngPath, const QString &windowId = QStringLiteral("root")) const;
 
 private:
     QString run(const QString &program, const QStringList &args, bool *ok = nullptr) const;

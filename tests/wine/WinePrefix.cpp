@@ -12,7 +12,8 @@ WinePrefix::WinePrefix()
     const Result boot = run(QStringLiteral("wineboot"), {QStringLiteral("-i")});
     waitForPrograms();
     if (!boot.finished || !QDir(m_dir.filePath(QStringLiteral("drive_c/windows"))).exists())
-        m_error = QStringLiteral("wineboot did not make the prefix: ") + QString::fromLocal8Bit(boot.err.right(2000));
+        m_error = QStringLiteral("wineboot did not make the prefix: ") +
+                  QString::fromLocal8Bit(boot.err.right(2000));
 }
 
 WinePrefix::~WinePrefix()
@@ -20,6 +21,11 @@ WinePrefix::~WinePrefix()
     if (!m_dir.isValid())
         return;
     // Programs still running (a test that failed half-way) end with the prefix; its folder goes with m_dir.
+    endPrograms();
+}
+
+void WinePrefix::endPrograms() const
+{
     QProcess killer;
     killer.setProcessEnvironment(environment());
     killer.start(QStringLiteral("wineserver"), {QStringLiteral("-k")});
@@ -43,8 +49,8 @@ QProcessEnvironment WinePrefix::environment(const QStringList &extraEnv) const
     return env;
 }
 
-WinePrefix::Result WinePrefix::run(const QString &program, const QStringList &args, const QStringList &extraEnv,
-                                   const QString &workDir, int hangGuardMs) const
+WinePrefix::Result WinePrefix::run(const QString &program, const QStringList &args,
+                                   const QStringList &extraEnv, const QString &workDir, int hangGuardMs) const
 {
     Result result;
     QProcess process;

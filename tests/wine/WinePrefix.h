@@ -9,9 +9,9 @@
 
 #include <memory>
 
-// A Wine prefix of its own under a temporary folder, made fresh for one test program and removed with it, so a
-// test never touches the user's own prefix. Programs run quietly: no debug channels, no offer to install Mono
-// or Gecko, and no display unless the test gives one.
+// A Wine prefix of its own under a temporary folder, made fresh for one test program and removed with it, so
+// a test never touches the user's own prefix. Programs run quietly: no debug channels, no offer to install
+// Mono or Gecko, and no display unless the test gives one.
 class WinePrefix
 {
 public:
@@ -42,6 +42,9 @@ public:
 
     // Waits until every program of the prefix has ended.
     void waitForPrograms() const;
+    // Ends every program of the prefix, its desktop process included. Wine's desktop keeps the display it
+    // started with: a program that needs another display (or one at all) must start after this.
+    void endPrograms() const;
 
     // A Unix path as Windows programs under Wine see it (drive Z: is the Unix root).
     static QString windowsPath(const QString &unixPath);
