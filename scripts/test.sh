@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with warnings as errors and runs the
-# whole test suite; then builds and runs the suite again under AddressSanitizer with
-# UndefinedBehaviorSanitizer (leaks included), and the threaded tests under
-# ThreadSanitizer. Exits non-zero when a test fails, a sanitizer reports, or no test ran.
+# Installs what is missing, builds the Windows files and everything for Linux with warnings as errors,
+# and runs the whole test suite (the Windows files under Wine included); then builds and runs the suite
+# again under AddressSanitizer with UndefinedBehaviorSanitizer (leaks included), and the threaded tests
+# under ThreadSanitizer. Exits non-zero when a test fails, a sanitizer reports, or no test ran.
 # Arguments are passed to the first (plain) ctest run only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
-cmake --preset ci
+# The Windows files first (the toolchain cache is built once per machine): the plain pass runs the tests that
+# use them under Wine (label wine).
+windows=$(bash scripts/windows/build.sh)
+windows_bin=$(sed -n 's/^bin=//p' <<<"$windows")
+windows_ffmpeg=$(sed -n 's/^ffmpeg=//p' <<<"$windows")
+cmake --preset ci -DVISTREL_WINDOWS_BIN_DIR="$windows_bin" -DVISTREL_FFMPEG_EXE="$windows_ffmpeg"
 cmake --build --preset ci
 ctest --preset ci "$@"
 

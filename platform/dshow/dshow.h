@@ -3,7 +3,11 @@
 #pragma once
 
 #ifdef _WIN32
-// dshow.h brings the base types that the others expect.
+// dshow.h brings the base types that the others expect. Without NO_DSHOW_STRSAFE it includes strsafe.h,
+// which poisons vswprintf and so breaks <string> and Qt included after it.
+#ifndef NO_DSHOW_STRSAFE
+#define NO_DSHOW_STRSAFE
+#endif
 // clang-format off
 #include <windows.h>
 #include <dshow.h>

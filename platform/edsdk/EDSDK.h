@@ -1,7 +1,8 @@
 #pragma once
 
-// The camera SDK's C interface. On Windows this is the vendor's own header; elsewhere it declares the
-// same names, types and values for libEDSDK.so, our simulated-camera implementation of the SDK.
+// The camera SDK's C interface: the vendor's names, types and values, declared here on every platform.
+// The product binds the library at run time (EdsBinding), so it needs these declarations only, not the
+// vendor's header or import library; our simulated-camera implementation of the SDK builds against them.
 //
 // Operations and the ordinals under which the Windows library exports them (the product binds neither
 // EdsRetain nor EdsGetPropertyData, so nothing relies on their ordinals):
@@ -28,13 +29,11 @@
 //   48       EdsDownloadEvfImage
 //   52       EdsSetCameraStateEventHandler
 
-#ifdef _WIN32
-#include <EDSDK.h>
-#else
-
 #include <cstdint>
 
-#if defined(EDSDK_BUILDING_LIBRARY)
+// Our implementation exports its functions by visibility on ELF platforms and through a module-definition
+// file (EDSDK.def, with the vendor's ordinals) on Windows.
+#if defined(EDSDK_BUILDING_LIBRARY) && !defined(_WIN32)
 #define EDSAPI __attribute__((visibility("default")))
 #else
 #define EDSAPI
@@ -158,8 +157,6 @@ EDSAPI EdsError EdsSetCameraStateEventHandler(EdsCameraRef inCameraRef, EdsState
 #ifdef __cplusplus
 }
 #endif
-
-#endif // _WIN32
 
 // Where the library is found and how its operations are looked up, on either platform.
 #ifdef __cplusplus

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -181,8 +181,7 @@ bool AviWriter::open(const std::string &path, int width, int height, int64_t fra
     if (!acceptFormat(width, height, frameInterval100ns))
         return false;
 
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (m_fd < 0)
+    if (!openFile("wb"))
         return fail("cannot create", errno);
     m_offset = 0;
     return writeHeaders(frameInterval100ns);
@@ -259,7 +258,7 @@ bool AviWriter::finish()
     bool ok = !m_writeFailed;
     // Drop a partly written frame so the movi list ends on a chunk boundary.
     if (m_offset != m_goodEnd) {
-        if (::ftruncate(m_fd, static_cast<off_t>(m_goodEnd)) != 0 && ok)
+        if (!truncateTo(m_goodEnd) && ok)
             ok = fail("cannot truncate", errno);
         m_offset = m_goodEnd;
     }
@@ -279,7 +278,7 @@ bool AviWriter::finish()
     ok = ok && indexWritten;
     if (!indexWritten) {
         // Without room for the index, keep at least a consistent file without one.
-        if (::ftruncate(m_fd, static_cast<off_t>(moviEnd)) == 0)
+        if (truncateTo(moviEnd))
             m_offset = moviEnd;
     }
 
@@ -293,9 +292,8 @@ bool AviWriter::finish()
     patched = writeAt(kStreamLengthAt, value, 4) && patched;
     ok = ok && patched;
 
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0 && ok)
+    std::FILE *file = std::exchange(m_file, nullptr);
+    if (std::fclose(file) != 0 && ok)
         ok = fail("cannot close", errno);
     return ok;
 }
@@ -304,31 +302,30 @@ bool AviWriter::writeAll(const void *data, size_t size)
 {
     const auto *p = static_cast<const uint8_t *>(data);
     while (size > 0) {
-        const ssize_t n = ::write(m_fd, p, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail("cannot write", errno);
-        }
-        if (n == 0)
-            return fail("cannot write", ENOSPC);
+        errno = 0;
+        const size_t n = std::fwrite(p, 1, size, m_file);
         p += n;
-        size -= static_cast<size_t>(n);
-        m_offset += static_cast<uint64_t>(n);
+        size -= n;
+        m_offset += n;
+        if (size > 0) {
+            if (errno == EINTR) {
+                std::clearerr(m_file);
+                continue;
+            }
+            return fail("cannot write", errno != 0 ? errno : ENOSPC);
+        }
     }
     return true;
 }
 
 bool AviWriter::writeAt(uint64_t offset, const void *data, size_t size)
 {
-    while (true) {
-        const ssize_t n = ::pwrite(m_fd, data, size, static_cast<off_t>(offset));
-        if (n == static_cast<ssize_t>(size))
-            return true;
-        if (n < 0 && errno == EINTR)
-            continue;
-        return fail("cannot update the headers of", n < 0 ? errno : ENOSPC);
-    }
+    // Only header fields are patched, all within the first kilobytes: a plain seek reaches them everywhere.
+    errno = 0;
+    if (offset > kHeaderBytes || std::fseek(m_file, static_cast<long>(offset), SEEK_SET) != 0 ||
+        std::fwrite(data, 1, size, m_file) != size)
+        return fail("cannot update the headers of", errno != 0 ? errno : ENOSPC);
+    return true;
 }
 
 bool AviWriter::fail(const std::string &what, int error)
@@ -343,9 +340,30 @@ bool AviWriter::fail(const std::string &what, int error)
     return false;
 }
 
+bool AviWriter::openFile(const char *mode)
+{
+    m_file = std::fopen(m_path.c_str(), mode);
+    if (!m_file)
+        return false;
+    // Unbuffered: a write error (a full disk) is reported by the write that meets it, with its errno.
+    std::setvbuf(m_file, nullptr, _IONBF, 0);
+    return true;
+}
+
+bool AviWriter::truncateTo(uint64_t size)
+{
+    // Standard C++ truncates only a closed file: close it, cut it, and go on writing at its new end.
+    std::fclose(std::exchange(m_file, nullptr));
+    std::error_code error;
+    std::filesystem::resize_file(m_path, size, error);
+    const bool reopened = openFile("r+b") && std::fseek(m_file, 0, SEEK_END) == 0;
+    if (error)
+        errno = error.value();
+    return !error && reopened;
+}
+
 void AviWriter::closeFile()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    if (m_file)
+        std::fclose(std::exchange(m_file, nullptr));
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ public:
     // Writes the index and patches the headers; the file is closed afterwards.
     bool finish();
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_file != nullptr; }
     size_t frameSize() const { return m_frameSize; }
     uint32_t framesWritten() const { return static_cast<uint32_t>(m_index.size()); }
     // True when a further frame would push the file past what a RIFF AVI can address.
@@ -45,9 +46,12 @@ private:
     bool writeAll(const void *data, size_t size);
     bool writeAt(uint64_t offset, const void *data, size_t size);
     bool fail(const std::string &what, int error);
+    bool openFile(const char *mode);
+    // Cuts the file to `size` bytes; writing goes on at the new end.
+    bool truncateTo(uint64_t size);
     void closeFile();
 
-    int m_fd = -1;
+    std::FILE *m_file = nullptr;
     std::string m_path;
     std::string m_error;
     int m_width = 0;

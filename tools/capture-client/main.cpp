@@ -32,12 +32,8 @@ int main(int argc, char **argv)
     }
 
     // Ctrl+C and termination end the recording; the file is finished before the program exits.
-    struct sigaction action = {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
 
     CaptureSession session(options);
     return options.listDevices ? session.listDevices() : session.record(stopRequested);

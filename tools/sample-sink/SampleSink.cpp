@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <utility>
 
 namespace vistrel::sink {
 

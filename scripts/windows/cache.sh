@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds the Windows toolchain pieces that take long (static Qt, static TurboJPEG, ffmpeg for Windows) once per
+# machine into a cache outside the work tree, and prints nothing but progress. Each piece is one recipe file in
+# this folder; its cache folder is named by a hash of that recipe, so changing a recipe builds it anew while the
+# others are reused. A piece is installed straight into its folder (installed files keep their paths), which is
+# marked complete only when the recipe has finished: a folder without the mark is a build that was interrupted,
+# never taken for a finished one, and is removed and built again from scratch.
+#
+#   scripts/windows/cache.sh            build what is missing, print "name=<folder>" for each piece
+#   scripts/windows/cache.sh --print    only print the folders (fails when one is missing)
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+cache_root="${VISTREL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vistrel}"
+mode="${1:-build}"
+
+recipes=(turbojpeg zlib qt ffmpeg)
+
+# One builder at a time per cache: a second one waits, then finds the pieces finished.
+mkdir -p "$cache_root"
+exec 9>"$cache_root/.lock"
+flock 9
+
+folder_of() {
+  local key
+  key=$( (cat "$here/$1.recipe.sh" "$here/common.sh") | sha256sum | cut -c1-16)
+  echo "$cache_root/$1-$key"
+}
+
+for name in "${recipes[@]}"; do
+  dir=$(folder_of "$name")
+  if [ ! -f "$dir/.complete" ]; then
+    if [ "$mode" = "--print" ]; then
+      echo "cache: $name is not built (expected $dir); run scripts/windows/cache.sh" >&2
+      exit 1
+    fi
+    echo "cache: building $name into $dir (once per machine)" >&2
+    rm -rf "$dir" "$dir.work"
+    mkdir -p "$dir" "$dir.work"
+    start=$(date +%s)
+    log="$dir.log"
+    if ! (cd "$dir.work" && bash "$here/$name.recipe.sh" "$dir") >"$log" 2>&1; then
+      echo "cache: building $name failed; the last lines of $log:" >&2
+      tail -n 40 "$log" >&2
+      exit 1
+    fi
+    date -u +%FT%TZ >"$dir/.complete"
+    rm -rf "$dir.work"
+    echo "cache: $name built in $(( $(date +%s) - start )) s" >&2
+  fi
+  echo "$name=$dir"
+done

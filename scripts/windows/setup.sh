@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the Windows build and its tests need (cross compilers, Wine, Node.js for the npm
+# client, the tools to unpack Debian source packages) and, when the machine has none, a deb-src entry for the
+# running release so that Debian's source packages can be fetched. Idempotent.
+set -euo pipefail
+
+packages=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  cmake ninja-build make perl python3 dpkg-dev
+  nasm wine wine64 xvfb xauth xdotool imagemagick
+  nodejs npm
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+
+has_deb_src() {
+  grep -qsE '^[[:space:]]*deb-src[[:space:]]|^Types:.*deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
+    /etc/apt/sources.list.d/*.sources
+}
+
+# The source entry mirrors the Debian archive entries already there (same archive, suites and keys).
+add_deb_src() {
+  local out=/etc/apt/sources.list.d/vistrel-deb-src
+  local f
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] && grep -q 'debian' "$f" || continue
+    sed -E 's/^Types:.*/Types: deb-src/' "$f"
+    echo
+  done | "${sudo_cmd[@]}" tee "$out.sources" >/dev/null
+  if [ -f /etc/apt/sources.list ]; then
+    sed -nE 's/^[[:space:]]*deb[[:space:]]+(.*debian.*)$/deb-src \1/p' /etc/apt/sources.list |
+      "${sudo_cmd[@]}" tee "$out.list" >/dev/null
+  fi
+  [ -s "$out.sources" ] || "${sudo_cmd[@]}" rm -f "$out.sources"
+  [ -s "$out.list" ] 2>/dev/null || "${sudo_cmd[@]}" rm -f "$out.list"
+}
+
+need_update=0
+if ! has_deb_src; then
+  echo "windows setup: adding a deb-src entry for the running release"
+  add_deb_src
+  need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+# Node.js may come from elsewhere than Debian (with npm inside it): then neither package is needed.
+if command -v npm >/dev/null 2>&1; then
+  missing=("${missing[@]/nodejs/}"); missing=("${missing[@]/npm/}")
+  read -r -a missing <<<"${missing[*]}"
+fi
+
+if [ ${#missing[@]} -gt 0 ] || [ "$need_update" = 1 ]; then
+  "${sudo_cmd[@]}" apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "windows setup: installing ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "windows setup: all packages present"
+fi

@@ -1,0 +1,98 @@
+#include "tests/wine/WinePrefix.h"
+
+#include <QDir>
+#include <QProcess>
+
+WinePrefix::WinePrefix()
+{
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary folder for the Wine prefix");
+        return;
+    }
+    const Result boot = run(QStringLiteral("wineboot"), {QStringLiteral("-i")});
+    waitForPrograms();
+    if (!boot.finished || !QDir(m_dir.filePath(QStringLiteral("drive_c/windows"))).exists())
+        m_error = QStringLiteral("wineboot did not make the prefix: ") +
+                  QString::fromLocal8Bit(boot.err.right(2000));
+}
+
+WinePrefix::~WinePrefix()
+{
+    if (!m_dir.isValid())
+        return;
+    // Programs still running (a test that failed half-way) end with the prefix; its folder goes with m_dir.
+    endPrograms();
+}
+
+void WinePrefix::endPrograms() const
+{
+    QProcess killer;
+    killer.setProcessEnvironment(environment());
+    killer.start(QStringLiteral("wineserver"), {QStringLiteral("-k")});
+    killer.waitForFinished(60 * 1000);
+    waitForPrograms();
+}
+
+QProcessEnvironment WinePrefix::environment(const QStringList &extraEnv) const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("WINEPREFIX"), m_dir.path());
+    env.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+    env.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
+    env.insert(QStringLiteral("WINEARCH"), QStringLiteral("win64"));
+    env.remove(QStringLiteral("DISPLAY"));
+    for (const QString &entry : extraEnv) {
+        const int eq = entry.indexOf(QLatin1Char('='));
+        if (eq > 0)
+            env.insert(entry.left(eq), entry.mid(eq + 1));
+    }
+    return env;
+}
+
+WinePrefix::Result WinePrefix::run(const QString &program, const QStringList &args,
+                                   const QStringList &extraEnv, const QString &workDir, int hangGuardMs) const
+{
+    Result result;
+    QProcess process;
+    process.setProcessEnvironment(environment(extraEnv));
+    process.setWorkingDirectory(workDir.isEmpty() ? m_dir.path() : workDir);
+    process.start(QStringLiteral("wine"), QStringList{program} + args);
+    if (!process.waitForStarted(60 * 1000)) {
+        result.err = "wine did not start";
+        return result;
+    }
+    process.closeWriteChannel();
+    result.finished = process.waitForFinished(hangGuardMs);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished(30 * 1000);
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+std::unique_ptr<QProcess> WinePrefix::start(const QString &program, const QStringList &args,
+                                            const QStringList &extraEnv, const QString &workDir) const
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment(extraEnv));
+    process->setWorkingDirectory(workDir.isEmpty() ? m_dir.path() : workDir);
+    process->start(QStringLiteral("wine"), QStringList{program} + args);
+    return process;
+}
+
+void WinePrefix::waitForPrograms() const
+{
+    QProcess waiter;
+    waiter.setProcessEnvironment(environment());
+    waiter.start(QStringLiteral("wineserver"), {QStringLiteral("-w")});
+    waiter.waitForFinished(5 * 60 * 1000);
+}
+
+QString WinePrefix::windowsPath(const QString &unixPath)
+{
+    QString path = QDir(unixPath).absolutePath();
+    return QStringLiteral("Z:") + path.replace(QLatin1Char('/'), QLatin1Char('\\'));
+}

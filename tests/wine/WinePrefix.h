@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A Wine prefix of its own under a temporary folder, made fresh for one test program and removed with it, so
+// a test never touches the user's own prefix. Programs run quietly: no debug channels, no offer to install
+// Mono or Gecko, and no display unless the test gives one.
+class WinePrefix
+{
+public:
+    struct Result
+    {
+        bool finished = false; // false: the hang guard ended it
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+
+    WinePrefix();
+    ~WinePrefix();
+    WinePrefix(const WinePrefix &) = delete;
+    WinePrefix &operator=(const WinePrefix &) = delete;
+
+    // Empty when the prefix is ready; else why not.
+    QString error() const { return m_error; }
+
+    // Runs `wine program args...` in `workDir` (a Unix folder; empty: the prefix's folder) with `extraEnv`
+    // ("NAME=value") added, and waits for it to end. The guard only ends a program that hangs.
+    Result run(const QString &program, const QStringList &args, const QStringList &extraEnv = {},
+               const QString &workDir = {}, int hangGuardMs = 10 * 60 * 1000) const;
+
+    // Starts `wine program args...` and returns at once; the caller owns the running process.
+    std::unique_ptr<QProcess> start(const QString &program, const QStringList &args,
+                                    const QStringList &extraEnv = {}, const QString &workDir = {}) const;
+
+    // Waits until every program of the prefix has ended.
+    void waitForPrograms() const;
+    // Ends every program of the prefix, its desktop process included. Wine's desktop keeps the display it
+    // started with: a program that needs another display (or one at all) must start after this.
+    void endPrograms() const;
+
+    // A Unix path as Windows programs under Wine see it (drive Z: is the Unix root).
+    static QString windowsPath(const QString &unixPath);
+
+    // The environment programs of this prefix run with.
+    QProcessEnvironment environment(const QStringList &extraEnv = {}) const;
+
+    QString folder() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_error;
+};

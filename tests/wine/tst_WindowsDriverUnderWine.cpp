@@ -1,0 +1,349 @@
+// The Windows build as a Windows user gets it, under Wine: Wine's regsvr32, registry, COM and DirectShow
+// (none of them ours) load the driver, and ffmpeg's Windows build, a DirectShow client we did not write,
+// opens the virtual camera, lists what it offers and records it. The recorded frames are looked at: the
+// placeholder first, then the simulated camera's picture, each the right way up with red and blue in their
+// places.
+#include "tests/wine/QtRegistryValue.h"
+#include "tests/wine/RecordedFrames.h"
+#include "tests/wine/VirtualDisplay.h"
+#include "tests/wine/WinePrefix.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSize>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString kDevice = QStringLiteral("VistrelToolx64");
+const QString kSettingsKey = QStringLiteral("HKCU\\Software\\com.quorvane.vistrel\\Vistrel App");
+const QString kTwoCameras =
+    QStringLiteral("EDSDK_SIM_CAMERAS=Canon EOS 90D;Canon EOS R6:size=800x600:frames=");
+
+struct OfferedType
+{
+    QString pixelFormat;
+    QSize size;
+    double fps = 0;
+};
+
+} // namespace
+
+class TestWindowsDriverUnderWine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void registrationListsTheDevice();
+    void offersTheDefaultType();
+    void recordsThePlaceholderThenTheCamera();
+    void storedSizeAndRateChangeTheStream_data();
+    void storedSizeAndRateChangeTheStream();
+    void opensTheCameraChosenByName();
+    void captureClientRecordsAnAvi();
+    void settingsProgramAppliesWhatTheDriverReads();
+    void unregistrationRemovesTheDevice();
+
+private:
+    WinePrefix::Result ffmpeg(const QStringList &args, const QStringList &env = {}) const;
+    QStringList listDevices() const;
+    OfferedType offeredType(const QStringList &env = {}) const;
+    // Records `frames` frames as rgb24; returns the raw bytes (empty when ffmpeg failed) and ffmpeg's dup
+    // count.
+    QByteArray record(int frames, const QStringList &env, int *duplicated = nullptr) const;
+    WinePrefix::Result regsvr32(const QStringList &args) const;
+    void storeSetting(const QString &name, const QVariant &value) const;
+    QVariant storedSetting(const QString &name) const;
+
+    std::unique_ptr<WinePrefix> m_prefix;
+    QTemporaryDir m_work;
+    QString m_installed; // the Windows files, copied as an installer would
+    QString m_ffmpeg;
+};
+
+void TestWindowsDriverUnderWine::initTestCase()
+{
+    const QString bin = QStringLiteral(VISTREL_WINDOWS_BIN_DIR);
+    m_ffmpeg = QStringLiteral(VISTREL_FFMPEG_EXE);
+    for (const QString &file : {bin + "/vistrelcam.dll", bin + "/EDSDK.dll", m_ffmpeg})
+        QVERIFY2(QFile::exists(file), qPrintable(file + " is missing: build the Windows files first"));
+    QVERIFY(m_work.isValid());
+
+    m_prefix = std::make_unique<WinePrefix>();
+    QVERIFY2(m_prefix->error().isEmpty(), qPrintable(m_prefix->error()));
+
+    m_installed = m_prefix->folder() + "/drive_c/Program Files/Vistrel";
+    QVERIFY(QDir().mkpath(m_installed));
+    for (const QString &name : QDir(bin).entryList({"*.dll", "*.exe"}, QDir::Files))
+        QVERIFY(QFile::copy(bin + "/" + name, m_installed + "/" + name));
+
+    const WinePrefix::Result reg = regsvr32({"/s", WinePrefix::windowsPath(m_installed + "/vistrelcam.dll")});
+    QVERIFY2(reg.finished && reg.exitCode == 0, reg.err.constData());
+}
+
+void TestWindowsDriverUnderWine::init()
+{
+    // Every case starts from the defaults: no stored settings.
+    m_prefix->run("reg", {"delete", "HKCU\\Software\\com.quorvane.vistrel", "/f"});
+}
+
+void TestWindowsDriverUnderWine::cleanupTestCase()
+{
+    m_prefix.reset();
+}
+
+WinePrefix::Result TestWindowsDriverUnderWine::ffmpeg(const QStringList &args, const QStringList &env) const
+{
+    return m_prefix->run(m_ffmpeg, QStringList{"-hide_banner", "-nostdin"} + args, env, m_work.path());
+}
+
+WinePrefix::Result TestWindowsDriverUnderWine::regsvr32(const QStringList &args) const
+{
+    return m_prefix->run("regsvr32", args);
+}
+
+QStringList TestWindowsDriverUnderWine::listDevices() const
+{
+    const WinePrefix::Result r = ffmpeg({"-f", "dshow", "-list_devices", "true", "-i", "dummy"});
+    QStringList devices;
+    static const QRegularExpression name(QStringLiteral("\\]\\s+\"([^\"]+)\"\\s*$"));
+    bool video = false;
+    for (const QString &line : QString::fromLocal8Bit(r.err).split('\n')) {
+        if (line.contains("DirectShow video devices"))
+            video = true;
+        else if (line.contains("DirectShow audio devices"))
+            video = false;
+        const QRegularExpressionMatch m = name.match(line.trimmed());
+        if (video && m.hasMatch())
+            devices << m.captured(1);
+    }
+    return devices;
+}
+
+OfferedType TestWindowsDriverUnderWine::offeredType(const QStringList &env) const
+{
+    const WinePrefix::Result r =
+        ffmpeg({"-f", "dshow", "-list_options", "true", "-i", "video=" + kDevice}, env);
+    static const QRegularExpression option(QStringLiteral(
+        "pixel_format=(\\w+)\\s+min s=(\\d+)x(\\d+) fps=([\\d.]+)\\s+max s=(\\d+)x(\\d+) fps=([\\d.]+)"));
+    const QRegularExpressionMatch m = option.match(QString::fromLocal8Bit(r.err));
+    if (!m.hasMatch()) {
+        qWarning().noquote() << "ffmpeg's option list:" << r.err;
+        return {};
+    }
+    qInfo().noquote() << "ffmpeg lists:" << m.captured(0);
+    return {m.captured(1), QSize(m.captured(2).toInt(), m.captured(3).toInt()), m.captured(4).toDouble()};
+}
+
+QByteArray TestWindowsDriverUnderWine::record(int frames, const QStringList &env, int *duplicated) const
+{
+    const QString output = m_work.filePath(QStringLiteral("recording.rgb"));
+    QFile::remove(output);
+    // ffmpeg's default real-time buffer is too small for uncompressed frames of this size.
+    const WinePrefix::Result r = ffmpeg({"-f", "dshow", "-rtbufsize", "200M", "-i", "video=" + kDevice,
+                                         "-frames:v", QString::number(frames), "-f", "rawvideo", "-pix_fmt",
+                                         "rgb24", "-y", WinePrefix::windowsPath(output)},
+                                        env);
+    const QString log = QString::fromLocal8Bit(r.err);
+    if (!r.finished || r.exitCode != 0) {
+        qWarning().noquote() << "ffmpeg failed (finished" << r.finished << "exit" << r.exitCode
+                             << "):" << log.right(3000);
+        return {};
+    }
+    // ffmpeg's progress lines carry "dup=N" once it has duplicated a frame; none means none.
+    static const QRegularExpression dup(QStringLiteral("dup=(\\d+)"));
+    QRegularExpressionMatch last;
+    for (auto it = dup.globalMatch(log); it.hasNext();)
+        last = it.next();
+    if (duplicated)
+        *duplicated = !log.contains(QLatin1String("frame=")) ? -1
+                      : last.hasMatch()                      ? last.captured(1).toInt()
+                                                             : 0;
+    QFile file(output);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void TestWindowsDriverUnderWine::storeSetting(const QString &name, const QVariant &value) const
+{
+    const WinePrefix::Result r = m_prefix->run("reg", regAddArguments(kSettingsKey, name, value));
+    QVERIFY2(r.finished && r.exitCode == 0, r.err.constData());
+}
+
+QVariant TestWindowsDriverUnderWine::storedSetting(const QString &name) const
+{
+    const WinePrefix::Result r = m_prefix->run("reg", {"query", kSettingsKey});
+    return parseRegQuery(QString::fromLocal8Bit(r.out), name);
+}
+
+void TestWindowsDriverUnderWine::registrationListsTheDevice()
+{
+    QVERIFY2(listDevices().contains(kDevice), qPrintable(listDevices().join(", ")));
+}
+
+void TestWindowsDriverUnderWine::offersTheDefaultType()
+{
+    const OfferedType type = offeredType();
+    QCOMPARE(type.pixelFormat, QStringLiteral("bgr24"));
+    QCOMPARE(type.size, QSize(960, 640));
+    QCOMPARE(type.fps, 30.0);
+}
+
+void TestWindowsDriverUnderWine::recordsThePlaceholderThenTheCamera()
+{
+    // About six seconds: the camera's live view starts some three seconds after the filter is created.
+    constexpr int kFrames = 180;
+    int duplicated = -1;
+    const QByteArray raw = record(kFrames, {}, &duplicated);
+    const RecordedFrames frames(raw, 960, 640);
+    const RecordedFrames::Summary s = frames.summary();
+    qInfo().noquote() << "Recording:" << s.describe() << "; ffmpeg duplicated" << duplicated << "frames,"
+                      << "delivered rate" << 30.0 * (kFrames - duplicated) / kFrames << "of 30 frames/s";
+    QCOMPARE(s.frames, kFrames);
+    QVERIFY2(frames.kindOf(0) == RecordedFrames::Kind::Placeholder, "the first frame is not the placeholder");
+    QVERIFY2(s.camera > 0, "no camera picture arrived");
+    QVERIFY2(s.distinctCamera > s.camera / 2, "the camera picture does not move");
+    QCOMPARE(s.other, 0);
+    QCOMPARE(s.placeholderAfterCamera, 0);
+    // The delivered rate keeps up with the offered one: ffmpeg fills gaps by duplicating frames.
+    QVERIFY2(duplicated >= 0 && duplicated <= kFrames / 20, qPrintable(QString::number(duplicated)));
+}
+
+void TestWindowsDriverUnderWine::storedSizeAndRateChangeTheStream_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<double>("fps");
+    // 642 pixels make rows of 1926 bytes: the pin pads them to 1928, ffmpeg must still see straight pictures.
+    QTest::newRow("642x480 at 15") << QSize(642, 480) << 15.0;
+    QTest::newRow("1280x720 at 25") << QSize(1280, 720) << 25.0;
+}
+
+void TestWindowsDriverUnderWine::storedSizeAndRateChangeTheStream()
+{
+    QFETCH(QSize, size);
+    QFETCH(double, fps);
+    storeSetting("videoResolution", size);
+    storeSetting("videoFps", fps);
+    storeSetting("customResolution", true);
+
+    const OfferedType type = offeredType();
+    QCOMPARE(type.size, size);
+    QCOMPARE(type.fps, fps);
+
+    const QByteArray raw = record(10, {});
+    const RecordedFrames frames(raw, size.width(), size.height());
+    QCOMPARE(frames.count(), 10);
+    QVERIFY2(frames.kindOf(0) == RecordedFrames::Kind::Placeholder, "the placeholder is not straight");
+}
+
+void TestWindowsDriverUnderWine::opensTheCameraChosenByName()
+{
+    // Two cameras: the first shows the moving test picture, the second (chosen) replays a green picture.
+    const QString green = m_work.filePath("green.jpg");
+    QImage picture(800, 600, QImage::Format_RGB888);
+    picture.fill(QColor(20, 200, 40));
+    QVERIFY(picture.save(green, "JPEG", 95));
+    const QStringList env{kTwoCameras + green};
+
+    storeSetting("deviceInfo", QVariantMap{{"cn", "Canon EOS R6"}, {"cp", "usb:2"}, {"nr", QSize(800, 600)}});
+    const OfferedType type = offeredType(env);
+    QCOMPARE(type.size, QSize(800, 600));
+
+    const QByteArray raw = record(150, env);
+    const RecordedFrames frames(raw, 800, 600);
+    QCOMPARE(frames.count(), 150);
+    const uchar *last = frames.frame(frames.count() - 1);
+    const uchar *centre = last + (300 * 800 + 400) * 3;
+    QVERIFY2(qAbs(centre[0] - 20) < 24 && qAbs(centre[1] - 200) < 24 && qAbs(centre[2] - 40) < 24,
+             qPrintable(QString("centre pixel %1 %2 %3").arg(centre[0]).arg(centre[1]).arg(centre[2])));
+}
+
+void TestWindowsDriverUnderWine::captureClientRecordsAnAvi()
+{
+    const QString avi = m_work.filePath("capture.avi");
+    const WinePrefix::Result r = m_prefix->run(
+        m_installed + "/vistrelcapture.exe",
+        {"--device", kDevice, "--seconds", "3", "--output", WinePrefix::windowsPath(avi)}, {}, m_work.path());
+    QVERIFY2(r.finished && r.exitCode == 0, r.err.constData());
+    QProcess probe;
+    probe.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                            "stream=width,height,pix_fmt", "-of", "csv=p=0", avi});
+    QVERIFY(probe.waitForFinished(5 * 60 * 1000));
+    QCOMPARE(QString::fromLatin1(probe.readAllStandardOutput()).trimmed(), QStringLiteral("960,640,bgr24"));
+}
+
+void TestWindowsDriverUnderWine::settingsProgramAppliesWhatTheDriverReads()
+{
+    VirtualDisplay display;
+    QVERIFY2(display.isRunning(), "Xvfb did not start");
+    const QStringList env{"DISPLAY=" + display.name(),
+                          "EDSDK_SIM_CAMERAS=Canon EOS 90D;Canon EOS R6:size=800x600"};
+    // Wine's desktop process, started by the earlier programs without a display, would keep the window off
+    // it.
+    m_prefix->endPrograms();
+    std::unique_ptr<QProcess> setup =
+        m_prefix->start(m_installed + "/vistrelsetup.exe", {}, env, m_work.path());
+    QVERIFY(setup->waitForStarted(60 * 1000));
+
+    // The window opens together with the busy dialog ("Vistrel App") of the camera enumeration, which runs in
+    // the background; once the dialog has gone, the list is in the camera box.
+    const QString window = display.waitForWindow(QStringLiteral("^Vistrel Driver$"));
+    QVERIFY2(!window.isEmpty(), "the settings window did not appear");
+    QVERIFY(display.waitForNoWindow(QStringLiteral("^Vistrel App$")));
+
+    // Keyboard only, along the form's tab order: the second camera, 15 frames/s, custom size 642 x 480, and
+    // on to "Apply settings" (under Wine the view-finder box is not a tab stop).
+    QVERIFY(display.xdotool({"windowfocus", "--sync", window}));
+    QVERIFY(
+        display.xdotool({"key", "--delay", "150", "Down", "Tab", "Tab", "ctrl+a", "1", "5", "Tab", "space",
+                         "Tab", "ctrl+a",  "6",   "4",    "2",   "Tab", "ctrl+a", "4", "8", "0",   "Tab"}));
+    QVERIFY(display.screenshot(QStringLiteral(VISTREL_SCREENSHOT_DIR "/vistrelsetup-windows.png"), window));
+    QVERIFY(display.xdotool({"key", "space"}));
+    const QString confirmation = display.waitForWindow(QStringLiteral("^Success$"));
+    QVERIFY2(!confirmation.isEmpty(), "no confirmation after Apply settings");
+    QVERIFY(display.xdotool({"windowfocus", "--sync", confirmation}));
+    QVERIFY(display.xdotool({"key", "Return"}));
+    QVERIFY(display.waitForNoWindow(QStringLiteral("^Success$")));
+    QVERIFY(display.xdotool({"windowfocus", "--sync", window}));
+    QVERIFY(display.xdotool({"key", "alt+F4"}));
+    QVERIFY2(setup->waitForFinished(5 * 60 * 1000), "the settings program did not end");
+
+    // Stored as QSettings stores them on Windows, and read by the driver when ffmpeg next opens it.
+    QCOMPARE(storedSetting("videoResolution").toSize(), QSize(642, 480));
+    QCOMPARE(storedSetting("customResolution").toString(), QStringLiteral("true"));
+    QCOMPARE(storedSetting("videoFps").toString(), QStringLiteral("15"));
+    QCOMPARE(storedSetting("deviceInfo").toMap().value("cn").toString(), QStringLiteral("Canon EOS R6"));
+    const OfferedType type = offeredType({env.last()});
+    QCOMPARE(type.size, QSize(642, 480));
+    QCOMPARE(type.fps, 15.0);
+}
+
+void TestWindowsDriverUnderWine::unregistrationRemovesTheDevice()
+{
+    const QString dll = WinePrefix::windowsPath(m_installed + "/vistrelcam.dll");
+    WinePrefix::Result r = regsvr32({"/s", "/u", dll});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(!listDevices().contains(kDevice));
+
+    // A second unregistration finds nothing to remove and says so; registering again brings the device back
+    // once.
+    r = regsvr32({"/s", "/u", dll});
+    QVERIFY2(r.exitCode != 0, "a second unregistration reported success");
+    QCOMPARE(regsvr32({"/s", dll}).exitCode, 0);
+    QCOMPARE(regsvr32({"/s", dll}).exitCode, 0);
+    QCOMPARE(listDevices().count(kDevice), 1);
+}
+
+QTEST_GUILESS_MAIN(TestWindowsDriverUnderWine)
+#include "tst_WindowsDriverUnderWine.moc"
