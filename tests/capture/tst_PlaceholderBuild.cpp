@@ -12,7 +12,10 @@
 
 struct MediaProcessingThreadProbe
 {
-    static void setOutputSize(MediaProcessingThread &thread, const QSize &size) { thread.setOutputSize(size); }
+    static void setOutputSize(MediaProcessingThread &thread, const QSize &size)
+    {
+        thread.setOutputSize(size);
+    }
 };
 
 namespace {

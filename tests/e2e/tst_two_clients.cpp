@@ -62,7 +62,8 @@ public:
     // From the summary line "frames: P placeholder, R repeated, N new".
     qlonglong frames(const QString &kind) const
     {
-        const auto match = QRegularExpression("frames: (\\d+) placeholder, (\\d+) repeated, (\\d+) new").match(m_out);
+        const auto match =
+            QRegularExpression("frames: (\\d+) placeholder, (\\d+) repeated, (\\d+) new").match(m_out);
         if (!match.hasMatch())
             return -1;
         return match.captured(kind == "placeholder" ? 1 : kind == "repeated" ? 2 : 3).toLongLong();

@@ -24,7 +24,7 @@ struct SimDevice
     uint64_t sessionHolder = 0; // id of the camera reference that opened the session; 0: none
     // The same session as other processes see it; let go when the session ends or the camera is unplugged.
     SessionLock sessionLock;
-    uint32_t outputDevice = 1;  // the camera's own screen
+    uint32_t outputDevice = 1; // the camera's own screen
     uint32_t framesDelivered = 0;
     std::shared_ptr<const Frames> replay;
 
