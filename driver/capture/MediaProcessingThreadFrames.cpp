@@ -21,9 +21,12 @@ int copyFrame(const QByteArray &frame, void *dst, int maxBytes)
 
 void MediaProcessingThread::setOutputSize(const QSize &size)
 {
+    // Decoding and scaling the picture is slow: it is built unlocked, so the pin reads the old one
+    // meanwhile, and swapped in. The old bytes are freed after the lock is let go.
+    QByteArray placeholder = Placeholder::frame(size);
     std::lock_guard<std::mutex> lock(stateMutex);
     m_outputSize = size;
-    placeholderFrame = Placeholder::frame(size);
+    placeholderFrame.swap(placeholder);
 }
 
 void MediaProcessingThread::convertAndPublish(const uchar *jpeg, int length)
@@ -60,8 +63,13 @@ int MediaProcessingThread::readFrameWith(const FrameCopy &copy)
 {
     std::lock_guard<std::mutex> lock(frameMutex);
     if (!isRunning() || (readyFrames.isEmpty() && currentFrame.isNull())) {
-        std::lock_guard<std::mutex> state(stateMutex);
-        return copy(placeholderFrame);
+        QByteArray placeholder;
+        {
+            // A shared copy: the bytes are copied out without holding the state lock.
+            std::lock_guard<std::mutex> state(stateMutex);
+            placeholder = placeholderFrame;
+        }
+        return copy(placeholder);
     }
     if (!readTimer.isValid())
         readTimer.start();

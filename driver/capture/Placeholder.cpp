@@ -6,6 +6,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <atomic>
 #include <mutex>
 #include <new>
 
@@ -20,6 +21,7 @@ namespace {
 
 const char *const embeddedPath = ":/vistrel/placeholder.png";
 
+std::atomic<void (*)()> s_buildHook{nullptr};
 QMutex s_sourceMutex;
 QString s_sourceOverride;
 
@@ -42,6 +44,8 @@ QImage picture()
 
 QByteArray frame(const QSize &size)
 {
+    if (const auto hook = s_buildHook.load())
+        hook();
     QByteArray bytes;
     if (size.width() <= 0 || size.height() <= 0 || size.width() > FrameConverter::maxSide ||
         size.height() > FrameConverter::maxSide) {
@@ -72,6 +76,11 @@ void setSourceForTesting(const QString &path)
 {
     QMutexLocker lock(&s_sourceMutex);
     s_sourceOverride = path;
+}
+
+void setBuildHookForTesting(void (*hook)())
+{
+    s_buildHook = hook;
 }
 
 } // namespace Placeholder

@@ -20,4 +20,7 @@ QByteArray frame(const QSize &size);
 // so a test can make decoding fail. An empty path restores the embedded picture.
 void setSourceForTesting(const QString &path);
 
+// Test seam: frame() calls this first, so a test can hold a build in progress. Null: none.
+void setBuildHookForTesting(void (*hook)());
+
 } // namespace Placeholder

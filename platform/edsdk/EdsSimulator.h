@@ -24,6 +24,13 @@
 // one. A warning sent late (a busy machine) moves the power-off so that it keeps its lead over the warning.
 // The live-view output device keeps its value when a session closes.
 //
+// A camera is the same camera in every process that names the same port, and it has one session on the
+// whole machine: EdsOpenSession answers EDS_ERR_DEVICE_BUSY while another process holds it. Closing the
+// session, releasing the camera, EdsTerminateSDK, unplugging (here) or the holder's death frees it. The
+// sessions are file locks, one per port, in $XDG_RUNTIME_DIR/vistrel-edsdk (else
+// ${TMPDIR:-/tmp}/vistrel-<uid>/vistrel-edsdk; on Windows %TEMP%\vistrel-edsdk): processes with
+// different runtime folders, as parallel tests have, never share a camera.
+//
 // Every SDK call is recorded in a call log as "name<TAB>port<NEWLINE>"; the port is empty for calls that
 // hit no camera. Failures injected with EdsSimInjectError make the named call return the given code
 // without doing anything (EdsRelease and EdsRetain cannot fail this way); the call is still recorded.

@@ -1,8 +1,24 @@
 #include "tests/soak/SampleWatch.h"
 
 #include <cstdio>
+#include <string>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
+
+// Time the thread has spent runnable but waiting for a CPU, from the scheduler's statistics.
+long long runQueueWaitNs(long thread)
+{
+    const std::string path = "/proc/self/task/" + std::to_string(thread) + "/schedstat";
+    std::FILE *file = std::fopen(path.c_str(), "r");
+    if (!file)
+        return -1;
+    unsigned long long running = 0, waiting = 0;
+    const bool read = std::fscanf(file, "%llu %llu", &running, &waiting) == 2;
+    std::fclose(file);
+    return read ? static_cast<long long>(waiting) : -1;
+}
 
 double millisecondsBetween(SampleWatch::Clock::time_point from, SampleWatch::Clock::time_point to)
 {
@@ -26,15 +42,23 @@ SampleWatch::~SampleWatch()
 void SampleWatch::sampleArrived()
 {
     const Clock::time_point now = Clock::now();
+    const long thread = syscall(SYS_gettid);
+    const long long runQueueNs = runQueueWaitNs(thread);
     std::lock_guard<std::mutex> lock(m_lock);
+    if (thread != m_pinThread) {
+        m_pinThread = thread;
+        m_runQueueAtLastSampleNs = -1;
+    }
     ++m_figures.samples;
     if (m_cameraGone)
         ++m_figures.samplesWhileCameraGone;
-    if (!m_running)
+    if (!m_running) {
+        m_runQueueAtLastSampleNs = runQueueNs;
         return;
+    }
     const double gap = millisecondsBetween(m_lastEvent, now);
     if (!m_gapReported)
-        noteGap(gap, now);
+        noteGap(gap, now, runQueueNs);
     if (gap > m_figures.longestGapMs)
         m_figures.longestGapMs = gap;
     if (m_lastEventWasSample) {
@@ -50,6 +74,7 @@ void SampleWatch::sampleArrived()
     m_lastEvent = now;
     m_lastEventWasSample = true;
     m_gapReported = false;
+    m_runQueueAtLastSampleNs = runQueueNs;
 }
 
 void SampleWatch::setRunning(bool running)
@@ -78,15 +103,20 @@ SampleWatch::Figures SampleWatch::figures() const
 }
 
 // Called with m_lock held.
-void SampleWatch::noteGap(double gapMs, Clock::time_point at)
+void SampleWatch::noteGap(double gapMs, Clock::time_point at, long long runQueueNs)
 {
     if (gapMs <= m_maxGapMs)
         return;
     ++m_figures.gapsOverLimit;
     m_gapReported = true;
-    char text[160];
-    std::snprintf(text, sizeof text, "no sample for %.0f ms while running, at %.1f s%s", gapMs,
-                  millisecondsBetween(m_origin, at) / 1000.0, m_cameraGone ? " (camera gone)" : "");
+    // Waiting for a CPU for most of the gap: the machine's load; little of it: the pin was held.
+    char waited[80] = "";
+    if (m_lastEventWasSample && m_runQueueAtLastSampleNs >= 0 && runQueueNs >= m_runQueueAtLastSampleNs)
+        std::snprintf(waited, sizeof waited, ", the pin's thread waited %.0f ms of it for a CPU",
+                      double(runQueueNs - m_runQueueAtLastSampleNs) / 1e6);
+    char text[240];
+    std::snprintf(text, sizeof text, "no sample for %.0f ms while running, at %.1f s%s%s", gapMs,
+                  millisecondsBetween(m_origin, at) / 1000.0, m_cameraGone ? " (camera gone)" : "", waited);
     std::fprintf(stderr, "vistrelsoak: %s\n", text);
     if (m_figures.firstGapOverLimit.empty())
         m_figures.firstGapOverLimit = text;
@@ -100,6 +130,6 @@ void SampleWatch::watch()
         if (m_quit || !m_running || m_gapReported)
             continue;
         const Clock::time_point now = Clock::now();
-        noteGap(millisecondsBetween(m_lastEvent, now), now);
+        noteGap(millisecondsBetween(m_lastEvent, now), now, m_pinThread ? runQueueWaitNs(m_pinThread) : -1);
     }
 }

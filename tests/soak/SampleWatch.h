@@ -43,7 +43,8 @@ public:
 
 private:
     void watch();
-    void noteGap(double gapMs, Clock::time_point at);
+    // runQueueNs: the pin thread's time spent waiting for a CPU now, or -1 if unknown.
+    void noteGap(double gapMs, Clock::time_point at, long long runQueueNs);
 
     const int m_maxGapMs;
     const Clock::time_point m_origin = Clock::now();
@@ -56,6 +57,10 @@ private:
     Clock::time_point m_lastEvent; // the last sample, or the start of running, whichever is later
     bool m_lastEventWasSample = false;
     Figures m_figures;
+    // Whether a gap was the machine's load or something that held the pin: the delivering thread and
+    // its time waiting for a CPU at the last sample (-1: unknown).
+    long m_pinThread = 0;
+    long long m_runQueueAtLastSampleNs = -1;
     double m_intervalSumMs = 0;
     uint64_t m_intervals = 0;
     double m_goneIntervalSumMs = 0;

@@ -231,6 +231,7 @@ RecordingOutcome recordFrames(const CaptureOptions &options, SampleQueue &queue,
     const double runStart = monotonicSeconds();
     double firstFrame = -1;
     double lastFrame = runStart;
+    bool cameraFrameSeen = false;
     const auto limitReached = [&]() {
         const CaptureStatistics &stats = recorder.statistics();
         if (options.frames > 0 && stats.frames() >= options.frames)
@@ -252,6 +253,16 @@ RecordingOutcome recordFrames(const CaptureOptions &options, SampleQueue &queue,
                 break;
             }
             const CaptureStatistics &stats = recorder.statistics();
+            // Said the moment it happens: a device that shows a placeholder first (its camera busy or
+            // still starting) can be watched switching over.
+            if (stats.newFrames() == 1 && !cameraFrameSeen) {
+                cameraFrameSeen = true;
+                progress.finish();
+                std::printf("first camera frame: frame %llu, %.2f s into the recording\n",
+                            static_cast<unsigned long long>(stats.frames() - 1),
+                            frame->arrivalSeconds - firstFrame);
+                std::fflush(stdout);
+            }
             progress.update(stats.frames(), stats.measuredRate(), frame->arrivalSeconds - firstFrame);
         }
         if (events) {

@@ -4,6 +4,7 @@
 #include "platform/edsdk/sim/Simulator.h"
 #include "platform/edsdk/sim/TestPicture.h"
 
+#include <cstdio>
 #include <cstring>
 
 using namespace edsim;
@@ -156,6 +157,18 @@ EdsError EdsOpenSession(EdsCameraRef inCameraRef)
         return EDS_ERR_SESSION_ALREADY_OPEN;
     if (device.sessionHolder != 0)
         return EDS_ERR_DEVICE_BUSY;
+    std::string why;
+    switch (device.sessionLock.take(device.config.port, why)) {
+    case SessionLock::Result::Taken:
+        break;
+    case SessionLock::Result::Busy:
+        return EDS_ERR_DEVICE_BUSY; // another process has the camera
+    case SessionLock::Result::Failed:
+        // Without a lock file the camera is still usable, only no longer guarded against other processes.
+        std::fprintf(stderr, "EDSDK simulator: session of %s not shared between processes: %s\n",
+                     device.config.port.c_str(), why.c_str());
+        break;
+    }
     device.sessionHolder = id;
     device.restartIdleClock(Clock::now());
     call.sim.wakeEventThread();
@@ -170,8 +183,7 @@ EdsError EdsCloseSession(EdsCameraRef inCameraRef)
     SimDevice &device = *call.object->device;
     if (device.sessionHolder != idOf(inCameraRef))
         return EDS_ERR_SESSION_NOT_OPEN;
-    device.sessionHolder = 0;
-    device.idleArmed = false;
+    device.endSession();
     return device.connected ? EDS_ERR_OK : EDS_ERR_COMM_DISCONNECTED;
 }
 

@@ -5,6 +5,13 @@
 
 namespace edsim {
 
+void SimDevice::endSession()
+{
+    sessionHolder = 0;
+    idleArmed = false;
+    sessionLock.release();
+}
+
 void SimDevice::setOutputDevice(uint32_t device, Clock::time_point now)
 {
     const bool toComputer = (device & 2u) != 0;

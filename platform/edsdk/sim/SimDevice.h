@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/edsdk/sim/SessionLock.h"
 #include "platform/edsdk/sim/SimConfig.h"
 
 #include <chrono>
@@ -21,7 +22,9 @@ struct SimDevice
     bool connected = true;
     bool deliversFrames = true;
     uint64_t sessionHolder = 0; // id of the camera reference that opened the session; 0: none
-    uint32_t outputDevice = 1;  // the camera's own screen
+    // The same session as other processes see it; let go when the session ends or the camera is unplugged.
+    SessionLock sessionLock;
+    uint32_t outputDevice = 1; // the camera's own screen
     uint32_t framesDelivered = 0;
     std::shared_ptr<const Frames> replay;
 
@@ -35,6 +38,8 @@ struct SimDevice
     bool warned = false;
     Clock::time_point powerOffAt;
 
+    // Ends the session, here and for the other processes.
+    void endSession();
     void setOutputDevice(uint32_t device, Clock::time_point now);
     // The newest frame ready and not yet handed out, or -1.
     int64_t nextFrame(Clock::time_point now) const;

@@ -72,8 +72,7 @@ void Simulator::destroyObject(EdsBaseRef ref)
     SimObject &object = *found->second;
     // Releasing the last reference to a camera ends the session it opened, as the real SDK does.
     if (object.kind == Kind::Camera && object.device && object.device->sessionHolder == found->first) {
-        object.device->sessionHolder = 0;
-        object.device->idleArmed = false;
+        object.device->endSession();
     }
     objects.erase(found);
 }
@@ -191,8 +190,7 @@ EdsError Simulator::reset(const char *configuration)
     // References still held now point at cameras that are gone; they send no events.
     for (const auto &old : previous) {
         old->connected = false;
-        old->sessionHolder = 0;
-        old->idleArmed = false;
+        old->endSession();
     }
     events.clear();
     injections.clear();
@@ -208,6 +206,8 @@ void Simulator::disconnect(const std::shared_ptr<SimDevice> &device)
     device->connected = false;
     device->live = false;
     device->idleArmed = false;
+    // Plugged in again, the camera is free for any process; calls on this session here fail meanwhile.
+    device->sessionLock.release();
     devices.erase(std::remove(devices.begin(), devices.end(), device), devices.end());
 }
 
@@ -232,10 +232,8 @@ void Simulator::sdkTerminated(std::unique_lock<std::mutex> &lock)
 {
     if (initializeCount > 0)
         return;
-    for (const auto &device : devices) {
-        device->sessionHolder = 0;
-        device->idleArmed = false;
-    }
+    for (const auto &device : devices)
+        device->endSession();
     events.clear();
     if (!eventThread.joinable())
         return;
