@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the Windows build and its tests need (cross compilers, Wine, Node.js for the npm
-# client, the tools to unpack Debian source packages, NSIS for the setup program) and, when the machine has none, a deb-src entry for the
-# running release so that Debian's source packages can be fetched. Idempotent.
+# client, the tools to unpack Debian source packages, NSIS for the setup program) and, when the machine has
+# none, a deb-src entry for the running release so that Debian's source packages can be fetched. Idempotent.
 set -euo pipefail
 
 packages=(
