@@ -278,7 +278,7 @@ void TestInstallerUnderWine::failedRegistrationKeepsThePreviousVersion()
     // A demo setup whose driver is damaged (cut short): regsvr32 cannot load it.
     const QString bin = m_work.filePath("damaged-bin");
     QVERIFY(QDir().mkpath(bin));
-    for (const QString &name : {"vistrelsetup.exe", "EDSDK.dll"})
+    for (const char *name : {"vistrelsetup.exe", "EDSDK.dll"})
         QVERIFY(QFile::copy(m_bin + "/" + name, bin + "/" + name));
     QFile damaged(bin + "/vistrelcam.dll");
     QVERIFY(damaged.open(QIODevice::WriteOnly));
