@@ -64,6 +64,7 @@ VIAddVersionKey FileVersion "${VERSION}"
 VIAddVersionKey LegalCopyright "${PUBLISHER}"
 
 Var Upgrade      ; 1 when an installed version is replaced
+Var WasDemo      ; 1 when that version is the demo, whose SDK is the simulated camera
 Var SdkDir       ; the folder the vendor's SDK is copied from; empty: none given
 Var SdkPresent   ; 1 when EDSDK.dll is beside the driver after installation
 Var FinishText
@@ -147,12 +148,14 @@ Function .onInit
   ${EndIf}
   SetRegView 64
   StrCpy $Upgrade 0
+  StrCpy $WasDemo 0
   ; An installed version is replaced where it is, so there is never a second copy registered elsewhere.
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 != ""
   ${AndIf} ${FileExists} "$0\vistrelcam.dll"
     StrCpy $INSTDIR $0
     StrCpy $Upgrade 1
+    ReadRegDWORD $WasDemo HKLM "${UNINSTALL_KEY}" "Demo"
   ${EndIf}
 
   StrCpy $SdkDir ""
@@ -360,6 +363,7 @@ Section "Vistrel" SecMain
       CopyFiles /SILENT "$SdkDir\EdsImage.dll" "$INSTDIR"
     ${EndIf}
   ${ElseIf} $Upgrade == 1
+  ${AndIf} $WasDemo != 1
     !insertmacro KeepSdkFile EDSDK.dll
     !insertmacro KeepSdkFile EdsImage.dll
   ${EndIf}
@@ -400,6 +404,11 @@ damaged: download the setup again." /SD IDOK
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+!ifdef DEMO
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "Demo" 1
+!else
+  DeleteRegValue HKLM "${UNINSTALL_KEY}" "Demo"
+!endif
   ${GetSize} "$INSTDIR" "/S=0K" $1 $2 $3
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $1
 
