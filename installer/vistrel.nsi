@@ -140,6 +140,71 @@ Function Report
   Pop $0
 FunctionEnd
 
+; Finds the command-line argument that starts with OPTION (like "/SDK=") and returns the rest of it, or "" when
+; there is none. Quotes may surround the whole argument ("/SDK=C:\a b", as programs pass it) or only its value
+; (/SDK="C:\a b", as typed); FileFunc's GetOptions understands only the second.
+!macro GetArgument OPTION OUT
+  Push "${OPTION}"
+  Call GetArgument
+  Pop ${OUT}
+!macroend
+
+Function GetArgument
+  Exch $R0 ; the option
+  Push $R1 ; the command line
+  Push $R2 ; position in it
+  Push $R3 ; the character there
+  Push $R4 ; the argument so far, without quotes
+  Push $R5 ; 1 inside quotes
+  Push $R6 ; the option's length
+  Push $R7 ; the result
+  Push $R8 ; 1 where an argument ends
+  Push $R9
+  ${GetParameters} $R1
+  StrLen $R6 $R0
+  StrCpy $R2 0
+  StrCpy $R4 ""
+  StrCpy $R5 0
+  StrCpy $R7 ""
+  ${Do}
+    StrCpy $R3 $R1 1 $R2
+    IntOp $R2 $R2 + 1
+    StrCpy $R8 0
+    ${If} $R3 == ""
+      StrCpy $R8 1
+    ${ElseIf} $R3 == "$\""
+      IntOp $R5 1 - $R5
+    ${ElseIf} $R3 == " "
+    ${AndIf} $R5 == 0
+      StrCpy $R8 1
+    ${Else}
+      StrCpy $R4 "$R4$R3"
+    ${EndIf}
+    ${If} $R8 == 1
+      StrCpy $R9 $R4 $R6
+      ${If} $R9 == $R0
+      ${AndIf} $R7 == ""
+        StrCpy $R7 $R4 "" $R6
+      ${EndIf}
+      StrCpy $R4 ""
+      ${If} $R3 == ""
+        ${Break}
+      ${EndIf}
+    ${EndIf}
+  ${Loop}
+  StrCpy $R0 $R7
+  Pop $R9
+  Pop $R8
+  Pop $R7
+  Pop $R6
+  Pop $R5
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Exch $R0
+FunctionEnd
+
 Function .onInit
   ${IfNot} ${RunningX64}
     MessageBox MB_OK|MB_ICONSTOP "Vistrel needs 64-bit Windows." /SD IDOK
@@ -158,19 +223,8 @@ Function .onInit
     ReadRegDWORD $WasDemo HKLM "${UNINSTALL_KEY}" "Demo"
   ${EndIf}
 
-  StrCpy $SdkDir ""
-  StrCpy $LogFile ""
-  ${GetParameters} $1
-  ClearErrors
-  ${GetOptions} $1 "/SDK=" $2
-  ${IfNot} ${Errors}
-    StrCpy $SdkDir $2
-  ${EndIf}
-  ClearErrors
-  ${GetOptions} $1 "/LOG=" $2
-  ${IfNot} ${Errors}
-    StrCpy $LogFile $2
-  ${EndIf}
+  !insertmacro GetArgument "/SDK=" $SdkDir
+  !insertmacro GetArgument "/LOG=" $LogFile
 !ifndef DEMO
   ; An administrator who names a folder wants that SDK: a wrong folder fails before anything changes.
   ${If} ${Silent}
