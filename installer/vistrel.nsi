@@ -305,10 +305,17 @@ Function SdkPage
   !insertmacro MUI_HEADER_TEXT "Camera SDK" "Where is the camera vendor's SDK?"
   nsDialogs::Create 1018
   Pop $0
+  ${If} $Upgrade == 1
+  ${AndIf} $WasDemo != 1
+  ${AndIf} ${FileExists} "$INSTDIR\EDSDK.dll"
+    StrCpy $1 "Leave the field empty to keep the SDK library installed now."
+  ${Else}
+    StrCpy $1 "Leave the field empty to install without it; video applications then show Vistrel's \
+placeholder picture until you copy it in."
+  ${EndIf}
   ${NSD_CreateLabel} 0 0 100% 56u "Vistrel needs the camera vendor's SDK library, EDSDK.dll, in its 64-bit form \
 (and EdsImage.dll beside it, when the SDK has one). We may not distribute it: choose the folder where you \
-unpacked it, and setup copies it beside the driver.$\r$\n$\r$\nLeave the field empty to install without it; \
-video applications then show Vistrel's placeholder picture until you copy it in."
+unpacked it, and setup copies it beside the driver.$\r$\n$\r$\n$1"
   Pop $0
   ${NSD_CreateDirRequest} 0 64u 250u 13u "$SdkDir"
   Pop $SdkField
@@ -481,10 +488,9 @@ Start menu as $\"Vistrel settings$\"."
 $\"${DEVICE}$\" as the camera in your video application.$\r$\n$\r$\nThe settings program is in the Start menu \
 as $\"Vistrel settings$\"."
   ${Else}
-    StrCpy $FinishText "Vistrel is installed, but the camera vendor's SDK is missing: EDSDK.dll (64-bit) was \
-not found.$\r$\n$\r$\nUntil it is there, video applications show Vistrel's placeholder picture and the settings \
-program finds no camera. Copy EDSDK.dll (and EdsImage.dll) from the SDK's 64-bit folder into$\r$\n$INSTDIR$\r$\n\
-or run this setup again and choose that folder."
+    StrCpy $FinishText "The camera vendor's SDK is missing: until its 64-bit EDSDK.dll is beside the \
+driver, video applications show Vistrel's placeholder picture and the settings program finds no camera.$\r$\n\
+$\r$\nCopy EDSDK.dll and EdsImage.dll from the SDK's 64-bit folder into $INSTDIR, or run this setup again."
     !insertmacro Report "The camera SDK is missing: copy the 64-bit EDSDK.dll into $INSTDIR"
   ${EndIf}
 !endif
