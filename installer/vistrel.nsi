@@ -398,6 +398,13 @@ Section "Vistrel" SecMain
   SetRegView 64
   SetShellVarContext all
   CreateDirectory "$INSTDIR"
+!ifndef DEMO
+  ; The installed SDK named as the one to copy: it stays as it is.
+  ${If} $SdkDir == $INSTDIR
+  ${OrIf} $SdkDir == "$INSTDIR\"
+    StrCpy $SdkDir ""
+  ${EndIf}
+!endif
   ${If} $Upgrade == 1
     DetailPrint "Setting the installed version aside"
     RMDir /r "${ASIDE}"

@@ -389,6 +389,12 @@ void TestInstallerUnderWine::realSetupChecksTheVendorSdkFolder()
     QCOMPARE(fileBytes(installed("EDSDK.dll")), fileBytes(m_bin + "/EDSDK.dll"));
     QCOMPARE(listDevices().count(kDevice), 1);
 
+    // An upgrade that names no folder keeps the SDK in place.
+    outcome = install(m_setup);
+    QCOMPARE(outcome.exitCode, 0);
+    QVERIFY2(!outcome.log.contains("missing"), qPrintable(outcome.log));
+    QCOMPARE(fileBytes(installed("EDSDK.dll")), fileBytes(m_bin + "/EDSDK.dll"));
+
     uninstall();
     verifyNothingInstalled();
 }
