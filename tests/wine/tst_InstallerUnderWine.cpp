@@ -1,7 +1,8 @@
-// The setup programs as an administrator uses them, under Wine: silent installation of the demo build, what it
-// leaves on disk and in the registry, the virtual camera seen and recorded by ffmpeg's Windows build, an upgrade
-// over itself, both ways of uninstalling, a damaged driver that must fail the installation and undo it, and the
-// vendor SDK folder check of the real build. The cases build on each other and run in order in one prefix.
+// The setup programs as an administrator uses them, under Wine: silent installation of the demo build, what
+// it leaves on disk and in the registry, the virtual camera seen and recorded by ffmpeg's Windows build, an
+// upgrade over itself, both ways of uninstalling, a damaged driver that must fail the installation and undo
+// it, and the vendor SDK folder check of the real build. The cases build on each other and run in order in
+// one prefix.
 #include "tests/wine/QtRegistryValue.h"
 #include "tests/wine/RecordedFrames.h"
 #include "tests/wine/WinePrefix.h"
@@ -10,9 +11,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QtEndian>
 #include <QSize>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <memory>
@@ -21,8 +22,10 @@ namespace {
 
 const QString kDevice = QStringLiteral("VistrelToolx64");
 const QString kSettingsKey = QStringLiteral("HKCU\\Software\\com.quorvane.vistrel\\Vistrel App");
-const QString kUninstallKey = QStringLiteral("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vistrel");
-const QString kClassKey = QStringLiteral("HKLM\\Software\\Classes\\CLSID\\{6414549A-DB61-4309-AFA1-4578E927E234}");
+const QString kUninstallKey =
+    QStringLiteral("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vistrel");
+const QString kClassKey =
+    QStringLiteral("HKLM\\Software\\Classes\\CLSID\\{6414549A-DB61-4309-AFA1-4578E927E234}");
 const QString kInstallDir = QStringLiteral("C:\\Program Files\\Vistrel");
 const QString kShortcut =
     QStringLiteral("drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Vistrel settings.lnk");
@@ -61,8 +64,8 @@ private:
     };
     Outcome install(const QString &setup, const QStringList &args = {}) const;
     void uninstall(const QStringList &args = {}) const;
-    // A registry value as `reg query` prints it; a null string when the key or value is missing. An empty name
-    // asks for the key's default value.
+    // A registry value as `reg query` prints it; a null string when the key or value is missing. An empty
+    // name asks for the key's default value.
     QString registryValue(const QString &key, const QString &name) const;
     bool registryKeyExists(const QString &key) const;
     QStringList listDevices() const;
@@ -90,8 +93,10 @@ void TestInstallerUnderWine::initTestCase()
     m_ffmpeg = QStringLiteral(VISTREL_FFMPEG_EXE);
     m_setup = QStringLiteral(VISTREL_SETUP_EXE);
     m_demoSetup = QStringLiteral(VISTREL_DEMO_SETUP_EXE);
-    for (const QString &file : {m_bin + "/vistrelcam.dll", m_bin + "/EDSDK.dll", m_ffmpeg, m_setup, m_demoSetup})
-        QVERIFY2(QFile::exists(file), qPrintable(file + " is missing: build the Windows files and setup first"));
+    for (const QString &file :
+         {m_bin + "/vistrelcam.dll", m_bin + "/EDSDK.dll", m_ffmpeg, m_setup, m_demoSetup})
+        QVERIFY2(QFile::exists(file),
+                 qPrintable(file + " is missing: build the Windows files and setup first"));
     QVERIFY(QFileInfo(m_demoSetup).fileName().contains("demo"));
     QVERIFY(m_work.isValid());
 
@@ -104,7 +109,8 @@ void TestInstallerUnderWine::cleanupTestCase()
     m_prefix.reset();
 }
 
-TestInstallerUnderWine::Outcome TestInstallerUnderWine::install(const QString &setup, const QStringList &args) const
+TestInstallerUnderWine::Outcome TestInstallerUnderWine::install(const QString &setup,
+                                                                const QStringList &args) const
 {
     const QString logFile = m_work.filePath("setup.log");
     QFile::remove(logFile);
@@ -114,8 +120,8 @@ TestInstallerUnderWine::Outcome TestInstallerUnderWine::install(const QString &s
     Outcome outcome;
     outcome.exitCode = r.finished ? r.exitCode : -1;
     outcome.log = QString::fromLocal8Bit(fileBytes(logFile)).trimmed();
-    qInfo().noquote() << QFileInfo(setup).fileName() << args.join(' ') << "ended with" << outcome.exitCode << ":"
-                      << outcome.log;
+    qInfo().noquote() << QFileInfo(setup).fileName() << args.join(' ') << "ended with" << outcome.exitCode
+                      << ":" << outcome.log;
     return outcome;
 }
 
@@ -129,8 +135,8 @@ void TestInstallerUnderWine::uninstall(const QStringList &args) const
 
 QString TestInstallerUnderWine::registryValue(const QString &key, const QString &name) const
 {
-    const WinePrefix::Result r =
-        m_prefix->run("reg", name.isEmpty() ? QStringList{"query", key, "/ve"} : QStringList{"query", key, "/v", name});
+    const WinePrefix::Result r = m_prefix->run("reg", name.isEmpty() ? QStringList{"query", key, "/ve"}
+                                                                     : QStringList{"query", key, "/v", name});
     if (!r.finished || r.exitCode != 0)
         return {};
     // "    NAME    REG_TYPE    VALUE" under the key's line.
@@ -153,9 +159,9 @@ bool TestInstallerUnderWine::registryKeyExists(const QString &key) const
 
 QStringList TestInstallerUnderWine::listDevices() const
 {
-    const WinePrefix::Result r = m_prefix->run(m_ffmpeg, {"-hide_banner", "-nostdin", "-f", "dshow",
-                                                          "-list_devices", "true", "-i", "dummy"},
-                                               {}, m_work.path());
+    const WinePrefix::Result r = m_prefix->run(
+        m_ffmpeg, {"-hide_banner", "-nostdin", "-f", "dshow", "-list_devices", "true", "-i", "dummy"}, {},
+        m_work.path());
     QStringList devices;
     static const QRegularExpression name(QStringLiteral("\\]\\s+\"([^\"]+)\"\\s*$"));
     bool video = false;
@@ -176,11 +182,12 @@ RecordedFrames::Summary TestInstallerUnderWine::record(int frames) const
     const QString output = m_work.filePath(QStringLiteral("recording.rgb"));
     QFile::remove(output);
     // ffmpeg's default real-time buffer is too small for uncompressed frames of this size.
-    const WinePrefix::Result r = m_prefix->run(
-        m_ffmpeg,
-        {"-hide_banner", "-nostdin", "-f", "dshow", "-rtbufsize", "200M", "-i", "video=" + kDevice, "-frames:v",
-         QString::number(frames), "-f", "rawvideo", "-pix_fmt", "rgb24", "-y", WinePrefix::windowsPath(output)},
-        {}, m_work.path());
+    const WinePrefix::Result r =
+        m_prefix->run(m_ffmpeg,
+                      {"-hide_banner", "-nostdin", "-f", "dshow", "-rtbufsize", "200M", "-i",
+                       "video=" + kDevice, "-frames:v", QString::number(frames), "-f", "rawvideo", "-pix_fmt",
+                       "rgb24", "-y", WinePrefix::windowsPath(output)},
+                      {}, m_work.path());
     if (!r.finished || r.exitCode != 0)
         qWarning().noquote() << "ffmpeg failed:" << r.err.right(3000);
     const RecordedFrames recorded(fileBytes(output), 960, 640);
