@@ -68,6 +68,7 @@ private:
     // name asks for the key's default value.
     QString registryValue(const QString &key, const QString &name) const;
     bool registryKeyExists(const QString &key) const;
+    QStringList installedPrograms() const;
     QStringList listDevices() const;
     RecordedFrames::Summary record(int frames) const;
     void storeSetting(const QString &name, const QVariant &value) const;
@@ -214,7 +215,18 @@ void TestInstallerUnderWine::verifyNothingInstalled() const
              qPrintable(QDir(installed()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).join(", ")));
     QVERIFY(!QFile::exists(m_prefix->folder() + "/" + kShortcut));
     QVERIFY(!registryKeyExists(kUninstallKey));
+    QVERIFY(installedPrograms().filter(QRegularExpression("^Vistrel")).isEmpty());
     QVERIFY(!registryKeyExists(kClassKey));
+}
+
+QStringList TestInstallerUnderWine::installedPrograms() const
+{
+    // Wine's list of installed programs (its Control Panel's), from the same registry entries Windows reads.
+    const WinePrefix::Result r = m_prefix->run("uninstaller", {"--list"});
+    QStringList names;
+    for (const QString &line : QString::fromLocal8Bit(r.out).split('\n', Qt::SkipEmptyParts))
+        names << line.section("|||", 1).trimmed();
+    return names;
 }
 
 void TestInstallerUnderWine::silentInstallPutsEverythingInPlace()
@@ -234,7 +246,9 @@ void TestInstallerUnderWine::silentInstallPutsEverythingInPlace()
     QCOMPARE(registryValue(kClassKey + "\\InprocServer32", {}).toLower(),
              (kInstallDir + "\\vistrelcam.dll").toLower());
 
-    QVERIFY(registryValue(kUninstallKey, "DisplayName").startsWith("Vistrel"));
+    QCOMPARE(registryValue(kUninstallKey, "DisplayName"), QStringLiteral("Vistrel (demo, simulated camera)"));
+    QVERIFY2(installedPrograms().contains("Vistrel (demo, simulated camera)"),
+             qPrintable(installedPrograms().join(", ")));
     QCOMPARE(registryValue(kUninstallKey, "DisplayVersion"), QStringLiteral(VISTREL_VERSION));
     QCOMPARE(registryValue(kUninstallKey, "Publisher"), QStringLiteral("Quorvane"));
     QCOMPARE(registryValue(kUninstallKey, "UninstallString"), "\"" + kInstallDir + "\\uninstall.exe\"");
