@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the Windows files and everything for Linux with warnings as errors,
-# and runs the whole test suite (the Windows files under Wine included); then builds and runs the suite
-# again under AddressSanitizer with UndefinedBehaviorSanitizer (leaks included), and the threaded tests
-# under ThreadSanitizer. Exits non-zero when a test fails, a sanitizer reports, or no test ran.
+# Installs what is missing, builds the Windows files, their setup programs and everything for Linux with
+# warnings as errors, and runs the whole test suite (the Windows files and setup programs under Wine included);
+# then builds and runs the suite again under AddressSanitizer with UndefinedBehaviorSanitizer (leaks included),
+# and the threaded tests under ThreadSanitizer. Exits non-zero when a test fails, a sanitizer reports, or no test ran.
 # Arguments are passed to the first (plain) ctest run only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +13,11 @@ bash scripts/setup.sh
 windows=$(bash scripts/windows/build.sh)
 windows_bin=$(sed -n 's/^bin=//p' <<<"$windows")
 windows_ffmpeg=$(sed -n 's/^ffmpeg=//p' <<<"$windows")
-cmake --preset ci -DVISTREL_WINDOWS_BIN_DIR="$windows_bin" -DVISTREL_FFMPEG_EXE="$windows_ffmpeg"
+# The setup programs from those files (the real one and the demo with the simulated camera).
+setups=$(bash scripts/windows/installer.sh --bin "$windows_bin")
+cmake --preset ci -DVISTREL_WINDOWS_BIN_DIR="$windows_bin" -DVISTREL_FFMPEG_EXE="$windows_ffmpeg" \
+  -DVISTREL_SETUP_EXE="$(sed -n 's/^setup=//p' <<<"$setups")" \
+  -DVISTREL_DEMO_SETUP_EXE="$(sed -n 's/^demo=//p' <<<"$setups")"
 cmake --build --preset ci
 ctest --preset ci "$@"
 

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the Windows build and its tests need (cross compilers, Wine, Node.js for the npm
-# client, the tools to unpack Debian source packages) and, when the machine has none, a deb-src entry for the
-# running release so that Debian's source packages can be fetched. Idempotent.
+# client, the tools to unpack Debian source packages, NSIS for the setup program) and, when the machine has
+# none, a deb-src entry for the running release so that Debian's source packages can be fetched. Idempotent.
 set -euo pipefail
 
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   cmake ninja-build make perl python3 dpkg-dev
-  nasm wine wine64 xvfb xauth xdotool imagemagick
+  nasm wine wine64 xvfb xauth xdotool imagemagick nsis
   nodejs npm
 )
 
