@@ -9,7 +9,9 @@
 #include "tests/wine/WinePrefix.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -17,6 +19,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <csignal>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -32,6 +37,95 @@ struct OfferedType
     QSize size;
     double fps = 0;
 };
+
+// Waits until `condition` holds; the guard only ends a wait that would never end.
+bool waitUntil(const std::function<bool()> &condition, int guardMs = 5 * 60 * 1000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > guardMs)
+            return false;
+        QTest::qWait(100);
+    }
+    return true;
+}
+
+// An ffmpeg process recording the virtual camera as rgb24 into a file until it is closed, as a person
+// closes a video application; the file is read while it grows.
+class LiveRecording
+{
+public:
+    LiveRecording(const WinePrefix &prefix, const QString &ffmpeg, const QString &file, QSize size)
+        : m_file(file), m_size(size)
+    {
+        QFile::remove(file);
+        m_process = prefix.start(ffmpeg,
+                                 {"-hide_banner", "-nostdin", "-f", "dshow", "-rtbufsize", "100M", "-i",
+                                  "video=" + kDevice, "-f", "rawvideo", "-pix_fmt", "rgb24", "-y",
+                                  WinePrefix::windowsPath(file)},
+                                 {}, QFileInfo(file).absolutePath());
+        m_process->waitForStarted(60 * 1000);
+    }
+    ~LiveRecording()
+    {
+        if (running())
+            close();
+    }
+    LiveRecording(const LiveRecording &) = delete;
+    LiveRecording &operator=(const LiveRecording &) = delete;
+
+    int frames() const { return int(QFileInfo(m_file).size() / frameBytes()); }
+    bool running() const { return m_process->state() == QProcess::Running; }
+
+    // The kinds of the frames recorded so far, from frame `from` on.
+    QVector<RecordedFrames::Kind> kinds(int from = 0) const
+    {
+        QFile file(m_file);
+        QVector<RecordedFrames::Kind> result;
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(qint64(from) * frameBytes()))
+            return result;
+        for (QByteArray frame = file.read(frameBytes()); frame.size() == frameBytes();
+             frame = file.read(frameBytes()))
+            result << RecordedFrames(frame, m_size.width(), m_size.height()).kindOf(0);
+        return result;
+    }
+    RecordedFrames::Kind lastKind() const
+    {
+        const int count = frames();
+        return count > 0 ? kinds(count - 1).value(0, RecordedFrames::Kind::Other)
+                         : RecordedFrames::Kind::Other;
+    }
+
+    // Closes ffmpeg as Ctrl+C does; true when it then ended by itself, saying so.
+    bool close()
+    {
+        ::kill(pid_t(m_process->processId()), SIGINT);
+        if (!m_process->waitForFinished(5 * 60 * 1000))
+            return false;
+        return m_process->exitStatus() == QProcess::NormalExit && log().contains("Exiting normally");
+    }
+    // What ffmpeg printed, once it has ended.
+    QString log()
+    {
+        if (!running())
+            m_log += QString::fromLocal8Bit(m_process->readAllStandardError());
+        return m_log.right(2000);
+    }
+
+private:
+    int frameBytes() const { return m_size.width() * m_size.height() * 3; }
+
+    QString m_file;
+    QSize m_size;
+    std::unique_ptr<QProcess> m_process;
+    QString m_log;
+};
+
+int countOf(const QVector<RecordedFrames::Kind> &kinds, RecordedFrames::Kind kind)
+{
+    return int(std::count(kinds.begin(), kinds.end(), kind));
+}
 
 } // namespace
 
@@ -51,6 +145,7 @@ private slots:
     void storedSizeAndRateChangeTheStream();
     void opensTheCameraChosenByName();
     void captureClientRecordsAnAvi();
+    void twoApplicationsShareTheCamera();
     void settingsProgramAppliesWhatTheDriverReads();
     void unregistrationRemovesTheDevice();
 
@@ -281,6 +376,64 @@ void TestWindowsDriverUnderWine::captureClientRecordsAnAvi()
                             "stream=width,height,pix_fmt", "-of", "csv=p=0", avi});
     QVERIFY(probe.waitForFinished(5 * 60 * 1000));
     QCOMPARE(QString::fromLatin1(probe.readAllStandardOutput()).trimmed(), QStringLiteral("960,640,bgr24"));
+}
+
+void TestWindowsDriverUnderWine::twoApplicationsShareTheCamera()
+{
+    // The camera gives its session to one process at a time; the other application shows the placeholder
+    // until the camera is free. Small frames keep the growing files small.
+    const QSize size(320, 240);
+    storeSetting("videoResolution", size);
+    storeSetting("customResolution", true);
+    using Kind = RecordedFrames::Kind;
+
+    LiveRecording first(*m_prefix, m_ffmpeg, m_work.filePath("first.rgb"), size);
+    QVERIFY2(waitUntil([&] { return first.lastKind() == Kind::CameraPicture || !first.running(); }),
+             "the first application got no camera picture");
+    QVERIFY2(first.running(), qPrintable(first.log()));
+
+    // A second application while the first streams: the placeholder, and the first goes on.
+    auto second = std::make_unique<LiveRecording>(*m_prefix, m_ffmpeg, m_work.filePath("second.rgb"), size);
+    QVERIFY2(waitUntil([&] { return second->frames() >= 90 || !second->running(); }),
+             "the second got no frames");
+    int firstSeen = first.frames();
+    QVERIFY(waitUntil([&] { return first.frames() >= firstSeen + 60; }));
+    QVector<Kind> kinds = second->kinds();
+    qInfo() << "While the first streams, the second received" << kinds.size()
+            << "frames:" << countOf(kinds, Kind::Placeholder) << "placeholder,"
+            << countOf(kinds, Kind::CameraPicture) << "camera";
+    QCOMPARE(countOf(kinds, Kind::Placeholder), kinds.size());
+    QCOMPARE(first.lastKind(), Kind::CameraPicture);
+
+    // Closing the second leaves the first streaming the camera.
+    QVERIFY2(second->close(), qPrintable(second->log()));
+    firstSeen = first.frames();
+    QVERIFY(waitUntil([&] { return first.frames() >= firstSeen + 60 || !first.running(); }));
+    QVERIFY(first.running());
+    kinds = first.kinds(firstSeen);
+    QCOMPARE(countOf(kinds, Kind::CameraPicture), kinds.size());
+
+    // Opened again, then the first closes: the second's retry opens the freed session.
+    second = std::make_unique<LiveRecording>(*m_prefix, m_ffmpeg, m_work.filePath("third.rgb"), size);
+    QVERIFY(waitUntil([&] { return second->frames() >= 30 || !second->running(); }));
+    QVERIFY(second->running());
+    QVector<Kind> firstKinds = first.kinds();
+    QVERIFY2(first.close(), qPrintable(first.log()));
+    QElapsedTimer sinceClose;
+    sinceClose.start();
+    const int secondAtClose = second->frames();
+    QVERIFY2(waitUntil([&] { return second->lastKind() == Kind::CameraPicture || !second->running(); }),
+             "the second application never got the camera");
+    QVERIFY(second->running());
+    kinds = second->kinds();
+    qInfo() << "The first received" << firstKinds.size()
+            << "frames:" << countOf(firstKinds, Kind::Placeholder) << "placeholder, then"
+            << countOf(firstKinds, Kind::CameraPicture) << "camera";
+    qInfo() << "The second had the camera's picture" << sinceClose.elapsed() << "ms after the first closed,"
+            << kinds.size() - secondAtClose << "frames later";
+    QCOMPARE(countOf(firstKinds, Kind::Other), 0);
+    QCOMPARE(countOf(kinds, Kind::Other), 0);
+    QVERIFY2(second->close(), qPrintable(second->log()));
 }
 
 void TestWindowsDriverUnderWine::settingsProgramAppliesWhatTheDriverReads()
