@@ -33,9 +33,9 @@ const char *const patternWindowMaximized = "desktop%1WindowMaximized";
 const char *const patternWindowSize = "desktop%1WindowSize";
 const char *const patternWindowPos = "desktop%1WindowPos";
 
-// The stored value, or the fallback when the key is absent. A value that is not of the
-// setting's type still converts as QVariant converts it (to the type's empty value at
-// worst); the log line tells why a choice was lost.
+// The stored value, or the fallback when the key is absent or its value cannot be read as the
+// setting's type (a hand-edited or damaged store): a default serves the reader better than the
+// type's empty value. The log line tells why a choice was lost.
 QVariant storedValue(const QSettings &settings, const QString &key, const QVariant &fallback, int typeId)
 {
     QVariant value;
@@ -48,8 +48,9 @@ QVariant storedValue(const QSettings &settings, const QString &key, const QVaria
     }
     QVariant probe = value;
     if (value.isValid() && !probe.convert(typeId)) {
-        qDebug().nospace() << "Settings value " << key << " cannot be read as "
-                           << QMetaType::typeName(typeId);
+        qDebug().nospace() << "Settings value " << key << " cannot be read as " << QMetaType::typeName(typeId)
+                           << "; using its default";
+        return fallback;
     }
     return value;
 }
@@ -138,6 +139,11 @@ bool GlobalSettings::saveSettings()
         return false;
     }
     return true;
+}
+
+QString GlobalSettings::storeLocation() const
+{
+    return QSettings(QCoreApplication::organizationName(), QCoreApplication::applicationName()).fileName();
 }
 
 bool GlobalSettings::isSandboxed() const

@@ -75,6 +75,9 @@ public slots:
     // Replaces the whole store with the current values. False (and a log line) when the
     // store did not take them, so that a caller need not claim success.
     bool saveSettings();
+    // Where the store lives, as a person would look for it: the registry key on Windows, the file
+    // elsewhere.
+    QString storeLocation() const;
 
 protected:
     explicit GlobalSettings(QObject *parent);

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QIcon>
 #include <QMessageBox>
 #include <QThread>
@@ -105,7 +106,7 @@ void MainWindow::applySettings()
         }
     }
 
-    settings->saveSettings();
+    saveFailed = !settings->saveSettings();
 }
 
 void MainWindow::refreshCameraList()
@@ -166,6 +167,14 @@ void MainWindow::onRefreshFinished()
 void MainWindow::onApplySettingsClicked()
 {
     applySettings();
+    // A store that did not take the settings (a read-only registry key, a full disk) is not a success.
+    if (saveFailed) {
+        QMessageBox::warning(this, tr("Settings not saved"),
+                             tr("The settings could not be saved to %1. Make sure that you may change it, "
+                                "then apply them again.")
+                                 .arg(QDir::toNativeSeparators(settings->storeLocation())));
+        return;
+    }
     QMessageBox::information(this, tr("Success"),
                              tr("The settings have been saved. You have to restart your app (e.g. Zoom, "
                                 "Skype, etc.) so that the new settings get effective."));

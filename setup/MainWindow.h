@@ -57,4 +57,6 @@ private:
     // True from the start of an enumeration until its result has been handled; at
     // most one runs at a time.
     bool refreshRunning = false;
+    // The last save did not reach the store.
+    bool saveFailed = false;
 };

@@ -72,6 +72,8 @@ private slots:
         QTest::newRow("custom size odd but usable")
             << store("customResolution=true\nvideoResolution=@Size(333 217)\n") << QSize(333, 217)
             << qint64(333333) << true;
+        // A rate that is no number at all is unreadable, and unreadable values load their defaults.
+        QTest::newRow("rate is text") << store("videoFps=fast\n") << fallback << qint64(333333) << true;
         QTest::newRow("custom flag is text, no size")
             << store("customResolution=perhaps\n") << fallback << qint64(333333) << true;
         QTest::newRow("device info is not a map")
@@ -94,7 +96,6 @@ private slots:
         QTest::newRow("rate negative") << store("videoFps=-30\n") << fallback << unusable << false;
         QTest::newRow("rate not a number") << store("videoFps=nan\n") << fallback << unusable << false;
         QTest::newRow("rate infinite") << store("videoFps=inf\n") << fallback << unusable << false;
-        QTest::newRow("rate is text") << store("videoFps=fast\n") << fallback << unusable << false;
         QTest::newRow("rate too small for an interval")
             << store("videoFps=1e-300\n") << fallback << unusable << false;
         QTest::newRow("rate absurdly high") << store("videoFps=1e308\n") << fallback << qint64(0) << false;

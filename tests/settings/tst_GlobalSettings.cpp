@@ -86,22 +86,28 @@ private slots:
         QCOMPARE(settings->isSandboxed(), false);
     }
 
-    void unreadableValuesLoadEmptyAndAreLogged_data()
+    void unreadableValuesLoadTheirDefaultsAndAreLogged_data()
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<QVariant>("loaded");
         QTest::addColumn<QString>("logged");
         QTest::newRow("fps as text") << "videoFps" << QVariant("25") << QVariant(25.0) << QString();
-        QTest::newRow("fps garbage") << "videoFps" << QVariant("fast") << QVariant(0.0)
-                                     << "Settings value \"videoFps\" cannot be read as double";
-        QTest::newRow("size garbage") << "videoResolution" << QVariant("big") << QVariant(QSize())
-                                      << "Settings value \"videoResolution\" cannot be read as QSize";
-        QTest::newRow("map garbage") << "deviceInfo" << QVariant(42) << QVariant(QVariantMap())
-                                     << "Settings value \"deviceInfo\" cannot be read as QVariantMap";
+        QTest::newRow("fps garbage")
+            << "videoFps" << QVariant("fast") << QVariant(30.0)
+            << "Settings value \"videoFps\" cannot be read as double; using its default";
+        QTest::newRow("size garbage")
+            << "videoResolution" << QVariant("big") << QVariant(QSize(960, 640))
+            << "Settings value \"videoResolution\" cannot be read as QSize; using its default";
+        QTest::newRow("size as a number")
+            << "videoResolution" << QVariant(1280) << QVariant(QSize(960, 640))
+            << "Settings value \"videoResolution\" cannot be read as QSize; using its default";
+        QTest::newRow("map garbage")
+            << "deviceInfo" << QVariant(42) << QVariant(QVariantMap())
+            << "Settings value \"deviceInfo\" cannot be read as QVariantMap; using its default";
     }
 
-    void unreadableValuesLoadEmptyAndAreLogged()
+    void unreadableValuesLoadTheirDefaultsAndAreLogged()
     {
         QFETCH(QString, key);
         QFETCH(QVariant, stored);

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -79,6 +80,7 @@ private slots:
     void applyWritesFormAndConfirms();
     void sizeWrittenWhileSwitchIsOff();
     void applyWithoutCameraListKeepsStoredCamera();
+    void applyThatTheStoreRefusesIsNoSuccess();
     void closingWithoutApplySaves();
     void windowKeysAreCarriedButNotApplied();
     void websiteOpensProductPage();
@@ -177,7 +179,8 @@ void MainWindowTest::storedValuesShownWithinRanges_data()
     QTest::newRow("zero") << QVariant(0.0) << QSize(0, 0) << 1.0 << QSize(0, 0);
     QTest::newRow("negative") << QVariant(-12.5) << QSize(-1, -1) << 1.0 << QSize(0, 0);
     QTest::newRow("too large") << QVariant(240.0) << QSize(20000, 10001) << 99.99 << QSize(10000, 10000);
-    QTest::newRow("not a number") << QVariant(QStringLiteral("fast")) << QSize(640, 480) << 1.0
+    // Unreadable: the default rate.
+    QTest::newRow("not a number") << QVariant(QStringLiteral("fast")) << QSize(640, 480) << 30.0
                                   << QSize(640, 480);
 }
 
@@ -273,6 +276,23 @@ void MainWindowTest::applyWithoutCameraListKeepsStoredCamera()
     auto store = SettingsStore::open();
     QCOMPARE(store->value(QStringLiteral("videoFps")).toDouble(), 15.0);
     QCOMPARE(store->value(QStringLiteral("deviceInfo")).toMap(), storedCamera);
+}
+
+void MainWindowTest::applyThatTheStoreRefusesIsNoSuccess()
+{
+    openWindow();
+    // A folder where the store's file belongs: no write reaches it, whoever runs the test.
+    const QString file = SettingsStore::open()->fileName();
+    QFile::remove(file);
+    QVERIFY(QDir().mkpath(file));
+    QTest::mouseClick(formWidget<QPushButton>(window, "btnApplySettings"), Qt::LeftButton);
+    QDir(file).removeRecursively();
+
+    QCOMPARE(boxes->boxes().size(), 1);
+    const ModalBoxCloser::Box box = boxes->boxes().first();
+    QCOMPARE(box.title, QStringLiteral("Settings not saved"));
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QVERIFY2(box.text.contains(QDir::toNativeSeparators(file)), qPrintable(box.text));
 }
 
 void MainWindowTest::closingWithoutApplySaves()

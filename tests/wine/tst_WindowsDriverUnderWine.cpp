@@ -146,6 +146,10 @@ private slots:
     void opensTheCameraChosenByName();
     void captureClientRecordsAnAvi();
     void twoApplicationsShareTheCamera();
+    void registersAndShowsThePlaceholderWithoutAUsableCameraLibrary_data();
+    void registersAndShowsThePlaceholderWithoutAUsableCameraLibrary();
+    void storedValuesOfTheWrongTypeFallBackToDefaults_data();
+    void storedValuesOfTheWrongTypeFallBackToDefaults();
     void settingsProgramAppliesWhatTheDriverReads();
     void unregistrationRemovesTheDevice();
 
@@ -158,6 +162,8 @@ private:
     QByteArray record(int frames, const QStringList &env, int *duplicated = nullptr) const;
     WinePrefix::Result regsvr32(const QStringList &args) const;
     void storeSetting(const QString &name, const QVariant &value) const;
+    // Stores `type` data as `reg add` takes it ("/t TYPE /d DATA"), whatever QSettings would have written.
+    void storeRawSetting(const QString &name, const QString &type, const QString &data) const;
     QVariant storedSetting(const QString &name) const;
 
     std::unique_ptr<WinePrefix> m_prefix;
@@ -273,6 +279,14 @@ QByteArray TestWindowsDriverUnderWine::record(int frames, const QStringList &env
 void TestWindowsDriverUnderWine::storeSetting(const QString &name, const QVariant &value) const
 {
     const WinePrefix::Result r = m_prefix->run("reg", regAddArguments(kSettingsKey, name, value));
+    QVERIFY2(r.finished && r.exitCode == 0, r.err.constData());
+}
+
+void TestWindowsDriverUnderWine::storeRawSetting(const QString &name, const QString &type,
+                                                 const QString &data) const
+{
+    const WinePrefix::Result r =
+        m_prefix->run("reg", {"add", kSettingsKey, "/v", name, "/t", type, "/d", data, "/f"});
     QVERIFY2(r.finished && r.exitCode == 0, r.err.constData());
 }
 
@@ -434,6 +448,108 @@ void TestWindowsDriverUnderWine::twoApplicationsShareTheCamera()
     QCOMPARE(countOf(firstKinds, Kind::Other), 0);
     QCOMPARE(countOf(kinds, Kind::Other), 0);
     QVERIFY2(second->close(), qPrintable(second->log()));
+}
+
+void TestWindowsDriverUnderWine::registersAndShowsThePlaceholderWithoutAUsableCameraLibrary_data()
+{
+    QTest::addColumn<QString>("library");
+    QTest::newRow("no EDSDK.dll") << QString();
+    QTest::newRow("a 32-bit EDSDK.dll") << QStringLiteral("32-bit");
+}
+
+void TestWindowsDriverUnderWine::registersAndShowsThePlaceholderWithoutAUsableCameraLibrary()
+{
+    // The camera library is loaded only to stream, so the driver registers without it (as the setup program
+    // installs it when the vendor's SDK is missing) and video applications get the placeholder.
+    QFETCH(QString, library);
+    const QString folder = m_prefix->folder() + "/drive_c/Program Files/Vistrel without SDK";
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::copy(m_installed + "/vistrelcam.dll", folder + "/vistrelcam.dll"));
+    if (!library.isEmpty()) {
+        // The same library marked as one for 32-bit x86 in its PE header.
+        QFile in(m_installed + "/EDSDK.dll");
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QByteArray bytes = in.readAll();
+        const quint32 pe = qFromLittleEndian<quint32>(bytes.constData() + 0x3C);
+        QCOMPARE(bytes.mid(pe, 6), QByteArray("PE\0\0\x64\x86", 6));
+        bytes[pe + 4] = '\x4c';
+        bytes[pe + 5] = '\x01';
+        QFile out(folder + "/EDSDK.dll");
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+    }
+
+    const QString dll = WinePrefix::windowsPath(folder + "/vistrelcam.dll");
+    const WinePrefix::Result reg = regsvr32({"/s", dll});
+    QVERIFY2(reg.finished && reg.exitCode == 0, reg.err.constData());
+    QCOMPARE(listDevices().count(kDevice), 1);
+    const QByteArray raw = record(90, {});
+    const RecordedFrames::Summary s = RecordedFrames(raw, 960, 640).summary();
+    qInfo().noquote() << "Recording:" << s.describe();
+    QCOMPARE(s.frames, 90);
+    QCOMPARE(s.placeholder, 90);
+
+    // Unregistered, nothing of that copy is left in use; the installed driver comes back alone.
+    QCOMPARE(regsvr32({"/s", "/u", dll}).exitCode, 0);
+    m_prefix->waitForPrograms();
+    QVERIFY(QDir(folder).removeRecursively());
+    QCOMPARE(regsvr32({"/s", WinePrefix::windowsPath(m_installed + "/vistrelcam.dll")}).exitCode, 0);
+    QCOMPARE(listDevices().count(kDevice), 1);
+}
+
+void TestWindowsDriverUnderWine::storedValuesOfTheWrongTypeFallBackToDefaults_data()
+{
+    QTest::addColumn<QString>("deviceInfoType");
+    QTest::addColumn<QString>("deviceInfoData");
+    // REG_BINARY is how QSettings stores a map: its text, UTF-16, with QDataStream bytes after "@Variant(".
+    QString variantPrefix;
+    for (const QChar c : QStringLiteral("@Variant("))
+        variantPrefix += QString::asprintf("%02x00", c.unicode());
+    const QString garbage = QStringLiteral("9ac3ff0017e2ffffffff0012deadbeefffff7f0000a0");
+    QTest::newRow("binary garbage") << "REG_BINARY" << garbage;
+    QTest::newRow("garbage after the map's prefix") << "REG_BINARY" << variantPrefix + garbage;
+    QTest::newRow("a number") << "REG_DWORD"
+                              << "7";
+}
+
+void TestWindowsDriverUnderWine::storedValuesOfTheWrongTypeFallBackToDefaults()
+{
+    // A size stored as a number, a switch as a number, and a camera description that is no map: the driver
+    // streams the default size from the first camera, and the settings program replaces the values with what
+    // its form shows when it closes.
+    QFETCH(QString, deviceInfoType);
+    QFETCH(QString, deviceInfoData);
+    storeRawSetting("videoResolution", "REG_DWORD", "1280");
+    storeRawSetting("customResolution", "REG_DWORD", "1");
+    storeRawSetting("deviceInfo", deviceInfoType, deviceInfoData);
+
+    const OfferedType type = offeredType();
+    QCOMPARE(type.size, QSize(960, 640));
+    QCOMPARE(type.fps, 30.0);
+    const QByteArray raw = record(150, {});
+    const RecordedFrames::Summary s = RecordedFrames(raw, 960, 640).summary();
+    qInfo().noquote() << "Recording:" << s.describe();
+    QCOMPARE(s.frames, 150);
+    QVERIFY2(s.camera > 0, "the first camera's picture did not arrive");
+    QCOMPARE(s.other, 0);
+
+    VirtualDisplay display;
+    QVERIFY2(display.isRunning(), "Xvfb did not start");
+    m_prefix->endPrograms();
+    std::unique_ptr<QProcess> setup =
+        m_prefix->start(m_installed + "/vistrelsetup.exe", {}, {"DISPLAY=" + display.name()}, m_work.path());
+    QVERIFY(setup->waitForStarted(60 * 1000));
+    const QString window = display.waitForWindow(QStringLiteral("^Vistrel Driver$"));
+    QVERIFY2(!window.isEmpty(), "the settings window did not appear");
+    QVERIFY(display.waitForNoWindow(QStringLiteral("^Vistrel App$")));
+    QVERIFY(display.xdotool({"windowfocus", "--sync", window}));
+    QVERIFY(display.xdotool({"key", "alt+F4"}));
+    QVERIFY2(setup->waitForFinished(5 * 60 * 1000), "the settings program did not end");
+    QCOMPARE(setup->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(setup->exitCode(), 0);
+    m_prefix->endPrograms();
+
+    QCOMPARE(storedSetting("videoResolution").toSize(), QSize(960, 640));
+    QCOMPARE(storedSetting("deviceInfo").toMap().value("cn").toString(), QStringLiteral("Canon EOS 90D"));
 }
 
 void TestWindowsDriverUnderWine::settingsProgramAppliesWhatTheDriverReads()
