@@ -150,6 +150,7 @@ private slots:
     void registersAndShowsThePlaceholderWithoutAUsableCameraLibrary();
     void storedValuesOfTheWrongTypeFallBackToDefaults_data();
     void storedValuesOfTheWrongTypeFallBackToDefaults();
+    void readOnlySettingsKeyIsReadAndItsRefusalShown();
     void settingsProgramAppliesWhatTheDriverReads();
     void unregistrationRemovesTheDevice();
 
@@ -550,6 +551,51 @@ void TestWindowsDriverUnderWine::storedValuesOfTheWrongTypeFallBackToDefaults()
 
     QCOMPARE(storedSetting("videoResolution").toSize(), QSize(960, 640));
     QCOMPARE(storedSetting("deviceInfo").toMap().value("cn").toString(), QStringLiteral("Canon EOS 90D"));
+}
+
+void TestWindowsDriverUnderWine::readOnlySettingsKeyIsReadAndItsRefusalShown()
+{
+    storeSetting("videoFps", 15.0);
+    VirtualDisplay display;
+    QVERIFY2(display.isRunning(), "Xvfb did not start");
+    m_prefix->endPrograms();
+    std::unique_ptr<QProcess> setup =
+        m_prefix->start(m_installed + "/vistrelsetup.exe", {}, {"DISPLAY=" + display.name()}, m_work.path());
+    QVERIFY(setup->waitForStarted(60 * 1000));
+    const QString window = display.waitForWindow(QStringLiteral("^Vistrel Driver$"));
+    QVERIFY2(!window.isEmpty(), "the settings window did not appear");
+    QVERIFY(display.waitForNoWindow(QStringLiteral("^Vistrel App$")));
+
+    // The key made read-only for everyone while the settings program runs (Wine keeps a key's access list
+    // only while its server runs, and the program keeps it running).
+    const QString subkey = kSettingsKey.mid(kSettingsKey.indexOf('\\') + 1);
+    const auto restrictKey = [&](const QString &mode) {
+        return m_prefix->run(m_installed + "/vistrel-restrict-key.exe", {mode, subkey});
+    };
+    const WinePrefix::Result r = restrictKey("read-only");
+    QVERIFY2(r.finished && r.exitCode == 0, r.err.constData());
+    const auto writable = qScopeGuard([&] { restrictKey("writable"); });
+    QVERIFY(m_prefix->run("reg", {"add", kSettingsKey, "/v", "probe", "/d", "x", "/f"}).exitCode != 0);
+
+    // The driver reads what is there.
+    QCOMPARE(offeredType().fps, 15.0);
+
+    // "Apply settings", reached from the camera box along the tab order (the size boxes are off): the
+    // program says that it could not save, and ends normally; the stored values stay.
+    QVERIFY(display.xdotool({"windowfocus", "--sync", window}));
+    QVERIFY(display.xdotool({"key", "--delay", "150", "Tab", "Tab", "Tab", "Tab", "space"}));
+    const QString refusal = display.waitForWindow(QStringLiteral("^Settings not saved$"));
+    QVERIFY2(!refusal.isEmpty(), "no word that the settings were not saved");
+    QVERIFY(display.screenshot(QStringLiteral(VISTREL_SCREENSHOT_DIR "/settings-not-saved-windows.png")));
+    QVERIFY(display.xdotool({"windowfocus", "--sync", refusal}));
+    QVERIFY(display.xdotool({"key", "Return"}));
+    QVERIFY(display.waitForNoWindow(QStringLiteral("^Settings not saved$")));
+    QVERIFY(display.xdotool({"windowfocus", "--sync", window}));
+    QVERIFY(display.xdotool({"key", "alt+F4"}));
+    QVERIFY2(setup->waitForFinished(5 * 60 * 1000), "the settings program did not end");
+    QCOMPARE(setup->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(setup->exitCode(), 0);
+    QCOMPARE(storedSetting("videoFps").toString(), QStringLiteral("15"));
 }
 
 void TestWindowsDriverUnderWine::settingsProgramAppliesWhatTheDriverReads()
