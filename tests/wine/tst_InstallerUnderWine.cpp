@@ -123,8 +123,8 @@ TestInstallerUnderWine::Outcome TestInstallerUnderWine::install(const QString &s
     outcome.log = QString::fromLocal8Bit(fileBytes(logFile)).trimmed();
     qInfo().noquote() << QFileInfo(setup).fileName() << args.join(' ') << "ended with" << outcome.exitCode
                       << ":" << outcome.log;
-    // A setup that ended without a word of its own: what Wine said is all there is to go on.
-    if (outcome.exitCode != 0 && outcome.log.isEmpty())
+    // A setup that failed without a word of its own: what Wine said is all there is to go on.
+    if (outcome.exitCode != 0 && !r.err.trimmed().isEmpty())
         qInfo().noquote() << "wine:" << QString::fromLocal8Bit(r.err.right(4000));
     return outcome;
 }
