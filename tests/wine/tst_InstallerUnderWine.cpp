@@ -3,6 +3,7 @@
 // upgrade over itself, both ways of uninstalling, a damaged driver that must fail the installation and undo
 // it, and the vendor SDK folder check of the real build. The cases build on each other and run in order in
 // one prefix.
+#include "tests/wine/FfmpegUnderWine.h"
 #include "tests/wine/QtRegistryValue.h"
 #include "tests/wine/RecordedFrames.h"
 #include "tests/wine/WinePrefix.h"
@@ -69,7 +70,8 @@ private:
     QString registryValue(const QString &key, const QString &name) const;
     bool registryKeyExists(const QString &key) const;
     QStringList installedPrograms() const;
-    QStringList listDevices() const;
+    FfmpegUnderWine ffmpeg() const { return FfmpegUnderWine(*m_prefix, m_ffmpeg, m_work.path()); }
+    QStringList listDevices() const { return ffmpeg().videoDevices(); }
     RecordedFrames::Summary record(int frames) const;
     void storeSetting(const QString &name, const QVariant &value) const;
     QString installed(const QString &name = {}) const;
@@ -161,40 +163,9 @@ bool TestInstallerUnderWine::registryKeyExists(const QString &key) const
     return r.finished && r.exitCode == 0;
 }
 
-QStringList TestInstallerUnderWine::listDevices() const
-{
-    const WinePrefix::Result r = m_prefix->run(
-        m_ffmpeg, {"-hide_banner", "-nostdin", "-f", "dshow", "-list_devices", "true", "-i", "dummy"}, {},
-        m_work.path());
-    QStringList devices;
-    static const QRegularExpression name(QStringLiteral("\\]\\s+\"([^\"]+)\"\\s*$"));
-    bool video = false;
-    for (const QString &line : QString::fromLocal8Bit(r.err).split('\n')) {
-        if (line.contains("DirectShow video devices"))
-            video = true;
-        else if (line.contains("DirectShow audio devices"))
-            video = false;
-        const QRegularExpressionMatch m = name.match(line.trimmed());
-        if (video && m.hasMatch())
-            devices << m.captured(1);
-    }
-    return devices;
-}
-
 RecordedFrames::Summary TestInstallerUnderWine::record(int frames) const
 {
-    const QString output = m_work.filePath(QStringLiteral("recording.rgb"));
-    QFile::remove(output);
-    // ffmpeg's default real-time buffer is too small for uncompressed frames of this size.
-    const WinePrefix::Result r =
-        m_prefix->run(m_ffmpeg,
-                      {"-hide_banner", "-nostdin", "-f", "dshow", "-rtbufsize", "200M", "-i",
-                       "video=" + kDevice, "-frames:v", QString::number(frames), "-f", "rawvideo", "-pix_fmt",
-                       "rgb24", "-y", WinePrefix::windowsPath(output)},
-                      {}, m_work.path());
-    if (!r.finished || r.exitCode != 0)
-        qWarning().noquote() << "ffmpeg failed:" << r.err.right(3000);
-    const RecordedFrames recorded(fileBytes(output), 960, 640);
+    const RecordedFrames recorded(ffmpeg().record(kDevice, frames).rgb, 960, 640);
     const RecordedFrames::Summary s = recorded.summary();
     qInfo().noquote() << "Recording:" << s.describe();
     return s;

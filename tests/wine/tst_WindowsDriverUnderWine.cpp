@@ -3,6 +3,7 @@
 // opens the virtual camera, lists what it offers and records it. The recorded frames are looked at: the
 // placeholder first, then the simulated camera's picture, each the right way up with red and blue in their
 // places.
+#include "tests/wine/FfmpegUnderWine.h"
 #include "tests/wine/QtRegistryValue.h"
 #include "tests/wine/RecordedFrames.h"
 #include "tests/wine/VirtualDisplay.h"
@@ -20,7 +21,6 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <csignal>
 #include <functional>
 #include <memory>
 
@@ -50,77 +50,6 @@ bool waitUntil(const std::function<bool()> &condition, int guardMs = 5 * 60 * 10
     }
     return true;
 }
-
-// An ffmpeg process recording the virtual camera as rgb24 into a file until it is closed, as a person
-// closes a video application; the file is read while it grows.
-class LiveRecording
-{
-public:
-    LiveRecording(const WinePrefix &prefix, const QString &ffmpeg, const QString &file, QSize size)
-        : m_file(file), m_size(size)
-    {
-        QFile::remove(file);
-        m_process = prefix.start(ffmpeg,
-                                 {"-hide_banner", "-nostdin", "-f", "dshow", "-rtbufsize", "100M", "-i",
-                                  "video=" + kDevice, "-f", "rawvideo", "-pix_fmt", "rgb24", "-y",
-                                  WinePrefix::windowsPath(file)},
-                                 {}, QFileInfo(file).absolutePath());
-        m_process->waitForStarted(60 * 1000);
-    }
-    ~LiveRecording()
-    {
-        if (running())
-            close();
-    }
-    LiveRecording(const LiveRecording &) = delete;
-    LiveRecording &operator=(const LiveRecording &) = delete;
-
-    int frames() const { return int(QFileInfo(m_file).size() / frameBytes()); }
-    bool running() const { return m_process->state() == QProcess::Running; }
-
-    // The kinds of the frames recorded so far, from frame `from` on.
-    QVector<RecordedFrames::Kind> kinds(int from = 0) const
-    {
-        QFile file(m_file);
-        QVector<RecordedFrames::Kind> result;
-        if (!file.open(QIODevice::ReadOnly) || !file.seek(qint64(from) * frameBytes()))
-            return result;
-        for (QByteArray frame = file.read(frameBytes()); frame.size() == frameBytes();
-             frame = file.read(frameBytes()))
-            result << RecordedFrames(frame, m_size.width(), m_size.height()).kindOf(0);
-        return result;
-    }
-    RecordedFrames::Kind lastKind() const
-    {
-        const int count = frames();
-        return count > 0 ? kinds(count - 1).value(0, RecordedFrames::Kind::Other)
-                         : RecordedFrames::Kind::Other;
-    }
-
-    // Closes ffmpeg as Ctrl+C does; true when it then ended by itself, saying so.
-    bool close()
-    {
-        ::kill(pid_t(m_process->processId()), SIGINT);
-        if (!m_process->waitForFinished(5 * 60 * 1000))
-            return false;
-        return m_process->exitStatus() == QProcess::NormalExit && log().contains("Exiting normally");
-    }
-    // What ffmpeg printed, once it has ended.
-    QString log()
-    {
-        if (!running())
-            m_log += QString::fromLocal8Bit(m_process->readAllStandardError());
-        return m_log.right(2000);
-    }
-
-private:
-    int frameBytes() const { return m_size.width() * m_size.height() * 3; }
-
-    QString m_file;
-    QSize m_size;
-    std::unique_ptr<QProcess> m_process;
-    QString m_log;
-};
 
 int countOf(const QVector<RecordedFrames::Kind> &kinds, RecordedFrames::Kind kind)
 {
@@ -155,12 +84,9 @@ private slots:
     void unregistrationRemovesTheDevice();
 
 private:
-    WinePrefix::Result ffmpeg(const QStringList &args, const QStringList &env = {}) const;
-    QStringList listDevices() const;
+    FfmpegUnderWine ffmpeg() const { return FfmpegUnderWine(*m_prefix, m_ffmpeg, m_work.path()); }
+    QStringList listDevices() const { return ffmpeg().videoDevices(); }
     OfferedType offeredType(const QStringList &env = {}) const;
-    // Records `frames` frames as rgb24; returns the raw bytes (empty when ffmpeg failed) and ffmpeg's dup
-    // count.
-    QByteArray record(int frames, const QStringList &env, int *duplicated = nullptr) const;
     WinePrefix::Result regsvr32(const QStringList &args) const;
     void storeSetting(const QString &name, const QVariant &value) const;
     // Stores `type` data as `reg add` takes it ("/t TYPE /d DATA"), whatever QSettings would have written.
@@ -204,38 +130,15 @@ void TestWindowsDriverUnderWine::cleanupTestCase()
     m_prefix.reset();
 }
 
-WinePrefix::Result TestWindowsDriverUnderWine::ffmpeg(const QStringList &args, const QStringList &env) const
-{
-    return m_prefix->run(m_ffmpeg, QStringList{"-hide_banner", "-nostdin"} + args, env, m_work.path());
-}
-
 WinePrefix::Result TestWindowsDriverUnderWine::regsvr32(const QStringList &args) const
 {
     return m_prefix->run("regsvr32", args);
 }
 
-QStringList TestWindowsDriverUnderWine::listDevices() const
-{
-    const WinePrefix::Result r = ffmpeg({"-f", "dshow", "-list_devices", "true", "-i", "dummy"});
-    QStringList devices;
-    static const QRegularExpression name(QStringLiteral("\\]\\s+\"([^\"]+)\"\\s*$"));
-    bool video = false;
-    for (const QString &line : QString::fromLocal8Bit(r.err).split('\n')) {
-        if (line.contains("DirectShow video devices"))
-            video = true;
-        else if (line.contains("DirectShow audio devices"))
-            video = false;
-        const QRegularExpressionMatch m = name.match(line.trimmed());
-        if (video && m.hasMatch())
-            devices << m.captured(1);
-    }
-    return devices;
-}
-
 OfferedType TestWindowsDriverUnderWine::offeredType(const QStringList &env) const
 {
     const WinePrefix::Result r =
-        ffmpeg({"-f", "dshow", "-list_options", "true", "-i", "video=" + kDevice}, env);
+        ffmpeg().run({"-f", "dshow", "-list_options", "true", "-i", "video=" + kDevice}, env);
     static const QRegularExpression option(QStringLiteral(
         "pixel_format=(\\w+)\\s+min s=(\\d+)x(\\d+) fps=([\\d.]+)\\s+max s=(\\d+)x(\\d+) fps=([\\d.]+)"));
     const QRegularExpressionMatch m = option.match(QString::fromLocal8Bit(r.err));
@@ -245,36 +148,6 @@ OfferedType TestWindowsDriverUnderWine::offeredType(const QStringList &env) cons
     }
     qInfo().noquote() << "ffmpeg lists:" << m.captured(0);
     return {m.captured(1), QSize(m.captured(2).toInt(), m.captured(3).toInt()), m.captured(4).toDouble()};
-}
-
-QByteArray TestWindowsDriverUnderWine::record(int frames, const QStringList &env, int *duplicated) const
-{
-    const QString output = m_work.filePath(QStringLiteral("recording.rgb"));
-    QFile::remove(output);
-    // ffmpeg's default real-time buffer is too small for uncompressed frames of this size.
-    const WinePrefix::Result r = ffmpeg({"-f", "dshow", "-rtbufsize", "200M", "-i", "video=" + kDevice,
-                                         "-frames:v", QString::number(frames), "-f", "rawvideo", "-pix_fmt",
-                                         "rgb24", "-y", WinePrefix::windowsPath(output)},
-                                        env);
-    const QString log = QString::fromLocal8Bit(r.err);
-    if (!r.finished || r.exitCode != 0) {
-        qWarning().noquote() << "ffmpeg failed (finished" << r.finished << "exit" << r.exitCode
-                             << "):" << log.right(3000);
-        return {};
-    }
-    // ffmpeg's progress lines carry "dup=N" once it has duplicated a frame; none means none.
-    static const QRegularExpression dup(QStringLiteral("dup=(\\d+)"));
-    QRegularExpressionMatch last;
-    for (auto it = dup.globalMatch(log); it.hasNext();)
-        last = it.next();
-    if (duplicated)
-        *duplicated = !log.contains(QLatin1String("frame=")) ? -1
-                      : last.hasMatch()                      ? last.captured(1).toInt()
-                                                             : 0;
-    QFile file(output);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
 }
 
 void TestWindowsDriverUnderWine::storeSetting(const QString &name, const QVariant &value) const
@@ -314,9 +187,9 @@ void TestWindowsDriverUnderWine::recordsThePlaceholderThenTheCamera()
 {
     // About six seconds: the camera's live view starts some three seconds after the filter is created.
     constexpr int kFrames = 180;
-    int duplicated = -1;
-    const QByteArray raw = record(kFrames, {}, &duplicated);
-    const RecordedFrames frames(raw, 960, 640);
+    const FfmpegUnderWine::Recording recording = ffmpeg().record(kDevice, kFrames);
+    const int duplicated = recording.duplicated;
+    const RecordedFrames frames(recording.rgb, 960, 640);
     const RecordedFrames::Summary s = frames.summary();
     qInfo().noquote() << "Recording:" << s.describe() << "; ffmpeg duplicated" << duplicated << "frames,"
                       << "delivered rate" << 30.0 * (kFrames - duplicated) / kFrames << "of 30 frames/s";
@@ -351,7 +224,7 @@ void TestWindowsDriverUnderWine::storedSizeAndRateChangeTheStream()
     QCOMPARE(type.size, size);
     QCOMPARE(type.fps, fps);
 
-    const QByteArray raw = record(10, {});
+    const QByteArray raw = ffmpeg().record(kDevice, 10).rgb;
     const RecordedFrames frames(raw, size.width(), size.height());
     QCOMPARE(frames.count(), 10);
     QVERIFY2(frames.kindOf(0) == RecordedFrames::Kind::Placeholder, "the placeholder is not straight");
@@ -370,7 +243,7 @@ void TestWindowsDriverUnderWine::opensTheCameraChosenByName()
     const OfferedType type = offeredType(env);
     QCOMPARE(type.size, QSize(800, 600));
 
-    const QByteArray raw = record(150, env);
+    const QByteArray raw = ffmpeg().record(kDevice, 150, env).rgb;
     const RecordedFrames frames(raw, 800, 600);
     QCOMPARE(frames.count(), 150);
     const uchar *last = frames.frame(frames.count() - 1);
@@ -402,13 +275,14 @@ void TestWindowsDriverUnderWine::twoApplicationsShareTheCamera()
     storeSetting("customResolution", true);
     using Kind = RecordedFrames::Kind;
 
-    LiveRecording first(*m_prefix, m_ffmpeg, m_work.filePath("first.rgb"), size);
+    LiveRecording first(*m_prefix, m_ffmpeg, kDevice, m_work.filePath("first.rgb"), size);
     QVERIFY2(waitUntil([&] { return first.lastKind() == Kind::CameraPicture || !first.running(); }),
              "the first application got no camera picture");
     QVERIFY2(first.running(), qPrintable(first.log()));
 
     // A second application while the first streams: the placeholder, and the first goes on.
-    auto second = std::make_unique<LiveRecording>(*m_prefix, m_ffmpeg, m_work.filePath("second.rgb"), size);
+    auto second =
+        std::make_unique<LiveRecording>(*m_prefix, m_ffmpeg, kDevice, m_work.filePath("second.rgb"), size);
     QVERIFY2(waitUntil([&] { return second->frames() >= 90 || !second->running(); }),
              "the second got no frames");
     int firstSeen = first.frames();
@@ -429,7 +303,8 @@ void TestWindowsDriverUnderWine::twoApplicationsShareTheCamera()
     QCOMPARE(countOf(kinds, Kind::CameraPicture), kinds.size());
 
     // Opened again, then the first closes: the second's retry opens the freed session.
-    second = std::make_unique<LiveRecording>(*m_prefix, m_ffmpeg, m_work.filePath("third.rgb"), size);
+    second =
+        std::make_unique<LiveRecording>(*m_prefix, m_ffmpeg, kDevice, m_work.filePath("third.rgb"), size);
     QVERIFY(waitUntil([&] { return second->frames() >= 30 || !second->running(); }));
     QVERIFY(second->running());
     QVector<Kind> firstKinds = first.kinds();
@@ -483,7 +358,7 @@ void TestWindowsDriverUnderWine::registersAndShowsThePlaceholderWithoutAUsableCa
     const WinePrefix::Result reg = regsvr32({"/s", dll});
     QVERIFY2(reg.finished && reg.exitCode == 0, reg.err.constData());
     QCOMPARE(listDevices().count(kDevice), 1);
-    const QByteArray raw = record(90, {});
+    const QByteArray raw = ffmpeg().record(kDevice, 90).rgb;
     const RecordedFrames::Summary s = RecordedFrames(raw, 960, 640).summary();
     qInfo().noquote() << "Recording:" << s.describe();
     QCOMPARE(s.frames, 90);
@@ -526,7 +401,7 @@ void TestWindowsDriverUnderWine::storedValuesOfTheWrongTypeFallBackToDefaults()
     const OfferedType type = offeredType();
     QCOMPARE(type.size, QSize(960, 640));
     QCOMPARE(type.fps, 30.0);
-    const QByteArray raw = record(150, {});
+    const QByteArray raw = ffmpeg().record(kDevice, 150).rgb;
     const RecordedFrames::Summary s = RecordedFrames(raw, 960, 640).summary();
     qInfo().noquote() << "Recording:" << s.describe();
     QCOMPARE(s.frames, 150);

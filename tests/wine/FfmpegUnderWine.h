@@ -1,0 +1,68 @@
+#pragma once
+
+#include "tests/wine/RecordedFrames.h"
+#include "tests/wine/WinePrefix.h"
+
+#include <QByteArray>
+#include <QProcess>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// ffmpeg's Windows build as the Wine tests use it: a DirectShow client we did not write, run in a test's Wine
+// prefix from a working folder of the test's own.
+class FfmpegUnderWine
+{
+public:
+    FfmpegUnderWine(const WinePrefix &prefix, const QString &exe, const QString &workDir);
+
+    // Runs ffmpeg quietly (no banner, no keyboard) with `args` and `extraEnv` ("NAME=value").
+    WinePrefix::Result run(const QStringList &args, const QStringList &extraEnv = {}) const;
+    // The DirectShow video input devices, by friendly name, as ffmpeg lists them.
+    QStringList videoDevices() const;
+
+    struct Recording
+    {
+        QByteArray rgb;      // the frames as rgb24, rows top-down; empty when ffmpeg failed
+        int duplicated = -1; // frames ffmpeg repeated to keep the rate; -1 when it printed no progress
+    };
+    // Records `frames` frames of `device` as rgb24.
+    Recording record(const QString &device, int frames, const QStringList &extraEnv = {}) const;
+
+private:
+    const WinePrefix &m_prefix;
+    QString m_exe;
+    QString m_workDir;
+};
+
+// ffmpeg recording a device as rgb24 into a file until it is closed, as a person closes a video application;
+// the file is read while it grows.
+class LiveRecording
+{
+public:
+    LiveRecording(const WinePrefix &prefix, const QString &ffmpegExe, const QString &device,
+                  const QString &file, QSize size);
+    ~LiveRecording();
+    LiveRecording(const LiveRecording &) = delete;
+    LiveRecording &operator=(const LiveRecording &) = delete;
+
+    int frames() const;
+    bool running() const;
+    // The kinds of the frames recorded so far, from frame `from` on.
+    QVector<RecordedFrames::Kind> kinds(int from = 0) const;
+    RecordedFrames::Kind lastKind() const;
+    // Closes ffmpeg as Ctrl+C does; true when it then ended by itself, saying so.
+    bool close();
+    // What ffmpeg printed, once it has ended.
+    QString log();
+
+private:
+    int frameBytes() const { return m_size.width() * m_size.height() * 3; }
+
+    QString m_file;
+    QSize m_size;
+    std::unique_ptr<QProcess> m_process;
+    QString m_log;
+};
