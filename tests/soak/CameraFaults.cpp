@@ -53,6 +53,12 @@ bool CameraFaults::plugIn()
     return true;
 }
 
+bool CameraFaults::sessionOpen() const
+{
+    EdsBool open = false;
+    return EdsSimIsSessionOpen(kPort, &open) == EDS_ERR_OK && open;
+}
+
 void CameraFaults::injectOne()
 {
     // Unplugging is rarer than the rest: each one costs the capture thread a full reconnection.
