@@ -40,6 +40,7 @@ private:
     void powerOffWarning();
     void damagedFrames();
     void sizeChange();
+    void count(const char *fault);
 
     std::mt19937_64 &m_random;
     SampleWatch &m_watch;

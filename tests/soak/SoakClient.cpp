@@ -2,6 +2,7 @@
 
 #include "tests/soak/ProcessProbe.h"
 #include "tests/soak/SampleWatch.h"
+#include "tests/soak/SoakTrace.h"
 #include "tests/soak/StallGuard.h"
 #include "tools/capture-client/VideoDevices.h"
 #include "tools/common/Pins.h"
@@ -131,6 +132,7 @@ void SoakClient::setRunning(bool running)
 void SoakClient::note(const std::string &what, HRESULT hr)
 {
     ++m_counts[what];
+    SoakTrace::line("client: " + what + " " + hex(hr));
     if (FAILED(hr)) {
         ++m_counts[what + " failed"];
         m_lastFailure = what + ": " + hex(hr);
@@ -214,6 +216,11 @@ void SoakClient::setFormatWhileStreaming()
         vistrel::sink::deleteMediaTypeBlock(type);
     }
     note("set format", hr);
+    // A change of type may make the graph reconnect the pin: whether the pins are still joined, both ways.
+    ComPtr<IPin> peer, back;
+    const HRESULT out = m_output->ConnectedTo(peer.ReleaseAndGetAddressOf());
+    const HRESULT in = m_sink->inputPin()->ConnectedTo(back.ReleaseAndGetAddressOf());
+    SoakTrace::line("  pin connected: " + hex(out) + ", sink connected: " + hex(in));
 }
 
 void SoakClient::createExtraFilter()

@@ -9,6 +9,7 @@
 #include "tests/soak/SampleWatch.h"
 #include "tests/soak/SoakClient.h"
 #include "tests/soak/SoakOptions.h"
+#include "tests/soak/SoakTrace.h"
 #include "tests/soak/StallGuard.h"
 
 #include <algorithm>
@@ -126,6 +127,8 @@ int main(int argc, char **argv)
         }
 
         const Clock::time_point start = Clock::now();
+        if (options.trace)
+            SoakTrace::enable();
         const double warmUp = std::max(15.0, options.seconds * 0.2);
         long long baseline = 0, peak = 0;
         double nextMemorySample = 0, nextAction = 0, nextReport = 10;
