@@ -221,6 +221,11 @@ void SoakClient::setFormatWhileStreaming()
     const HRESULT out = m_output->ConnectedTo(peer.ReleaseAndGetAddressOf());
     const HRESULT in = m_sink->inputPin()->ConnectedTo(back.ReleaseAndGetAddressOf());
     SoakTrace::line("  pin connected: " + hex(out) + ", sink connected: " + hex(in));
+    if (SUCCEEDED(out) != SUCCEEDED(in)) {
+        ++m_halfConnections;
+        m_lastFailure = "after a change of format the pins are joined one way only: the pin " + hex(out) +
+                        ", the sink " + hex(in);
+    }
 }
 
 void SoakClient::createExtraFilter()

@@ -213,6 +213,9 @@ int main(int argc, char **argv)
         if (figures.gapsOverLimit > 0)
             failures.push_back(std::to_string(figures.gapsOverLimit) +
                                " gap(s) over the limit, first: " + figures.firstGapOverLimit);
+        if (client.halfConnections() > 0)
+            failures.push_back(std::to_string(client.halfConnections()) +
+                               " change(s) of format left the pins joined one way only");
         if (figures.samples == 0)
             failures.push_back("no sample was delivered");
         if (baseline > 0 && steady - baseline > (long long)options.maxGrowthMb * 1024 * 1024)
