@@ -2,7 +2,9 @@
 // (Microsoft::WRL::ComPtr), elsewhere ours with the same names. Code uses only what both offer:
 // construction from a raw pointer (adds a reference), copy, move, assignment, Get, operator->, a test
 // for null, GetAddressOf, ReleaseAndGetAddressOf, Detach, Reset, Swap and the two CopyTo forms.
-// Not Attach: mingw-w64's adds a reference where Microsoft's does not; adoptComPtr below stands in.
+// Not Attach: mingw-w64's adds a reference where Microsoft's does not; adoptComPtr below stands in. Nor
+// does code count on move assignment emptying its source: mingw-w64's copies (the source keeps its
+// pointer and reference); Swap or Reset empty it on both.
 #pragma once
 
 #include "platform/windows/win32.h"

@@ -2,6 +2,7 @@
 
 #include "platform/edsdk/EdsSimulator.h"
 #include "tests/soak/SampleWatch.h"
+#include "tests/soak/SoakTrace.h"
 
 #include <turbojpeg.h>
 
@@ -53,6 +54,12 @@ bool CameraFaults::plugIn()
     return true;
 }
 
+bool CameraFaults::sessionOpen() const
+{
+    EdsBool open = false;
+    return EdsSimIsSessionOpen(kPort, &open) == EDS_ERR_OK && open;
+}
+
 void CameraFaults::injectOne()
 {
     // Unplugging is rarer than the rest: each one costs the capture thread a full reconnection.
@@ -87,7 +94,7 @@ void CameraFaults::tick()
 {
     const Clock::time_point now = Clock::now();
     if (!m_present && now >= m_replugAt && plugIn())
-        ++m_counts["replug"];
+        count("replug");
     if (m_replaying && now >= m_replayEndsAt && m_present) {
         EdsSimClearReplayFrames(kPort);
         m_replaying = false;
@@ -105,6 +112,12 @@ void CameraFaults::heal()
     }
 }
 
+void CameraFaults::count(const char *fault)
+{
+    ++m_counts[fault];
+    SoakTrace::line(std::string("fault: ") + fault);
+}
+
 void CameraFaults::unplug()
 {
     if (!m_present)
@@ -116,14 +129,14 @@ void CameraFaults::unplug()
     m_watch.setCameraGone(true);
     m_replugAt =
         Clock::now() + std::chrono::milliseconds(std::uniform_int_distribution<int>(500, 6000)(m_random));
-    ++m_counts["unplug"];
+    count("unplug");
 }
 
 void CameraFaults::notReadyStorm()
 {
     const EdsUInt32 times = std::uniform_int_distribution<EdsUInt32>(20, 400)(m_random);
     if (EdsSimInjectError("EdsDownloadEvfImage", kPort, EDS_ERR_OBJECT_NOTREADY, times) == EDS_ERR_OK)
-        ++m_counts["not-ready storm"];
+        count("not-ready storm");
 }
 
 void CameraFaults::downloadError()
@@ -132,13 +145,13 @@ void CameraFaults::downloadError()
                                      EDS_ERR_MEM_ALLOC_FAILED};
     const EdsError code = codes[std::uniform_int_distribution<int>(0, 3)(m_random)];
     if (EdsSimInjectError("EdsDownloadEvfImage", kPort, code, 1) == EDS_ERR_OK)
-        ++m_counts["download error"];
+        count("download error");
 }
 
 void CameraFaults::powerOffWarning()
 {
     if (m_present && EdsSimSendStateEvent(kPort, kEdsStateEvent_WillSoonShutDown, 0) == EDS_ERR_OK)
-        ++m_counts["power-off warning"];
+        count("power-off warning");
 }
 
 // Good frames and damaged ones in turn: truncated, with a broken header, and bytes that are no JPEG.
@@ -161,7 +174,7 @@ void CameraFaults::damagedFrames()
     m_replaying = true;
     m_replayEndsAt =
         Clock::now() + std::chrono::milliseconds(std::uniform_int_distribution<int>(1000, 4000)(m_random));
-    ++m_counts["damaged frames"];
+    count("damaged frames");
 }
 
 void CameraFaults::sizeChange()
@@ -169,5 +182,5 @@ void CameraFaults::sizeChange()
     static const int sizes[][2] = {{960, 640}, {640, 480}, {1024, 680}, {333, 217}, {1920, 1280}};
     const auto &size = sizes[std::uniform_int_distribution<int>(0, 4)(m_random)];
     if (m_present && EdsSimSetLiveViewSize(kPort, size[0], size[1]) == EDS_ERR_OK)
-        ++m_counts["size change"];
+        count("size change");
 }

@@ -29,6 +29,8 @@ public:
     void heal();
 
     bool cameraPresent() const { return m_present; }
+    // Whether a session is open on the camera: someone, the driver in this soak, is using it.
+    bool sessionOpen() const;
     const std::map<std::string, int> &counts() const { return m_counts; }
 
 private:
@@ -38,6 +40,7 @@ private:
     void powerOffWarning();
     void damagedFrames();
     void sizeChange();
+    void count(const char *fault);
 
     std::mt19937_64 &m_random;
     SampleWatch &m_watch;

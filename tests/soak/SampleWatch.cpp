@@ -1,24 +1,11 @@
 #include "tests/soak/SampleWatch.h"
 
+#include "tests/soak/ProcessProbe.h"
+
 #include <cstdio>
 #include <string>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
-
-// Time the thread has spent runnable but waiting for a CPU, from the scheduler's statistics.
-long long runQueueWaitNs(long thread)
-{
-    const std::string path = "/proc/self/task/" + std::to_string(thread) + "/schedstat";
-    std::FILE *file = std::fopen(path.c_str(), "r");
-    if (!file)
-        return -1;
-    unsigned long long running = 0, waiting = 0;
-    const bool read = std::fscanf(file, "%llu %llu", &running, &waiting) == 2;
-    std::fclose(file);
-    return read ? static_cast<long long>(waiting) : -1;
-}
 
 double millisecondsBetween(SampleWatch::Clock::time_point from, SampleWatch::Clock::time_point to)
 {
@@ -42,8 +29,8 @@ SampleWatch::~SampleWatch()
 void SampleWatch::sampleArrived()
 {
     const Clock::time_point now = Clock::now();
-    const long thread = syscall(SYS_gettid);
-    const long long runQueueNs = runQueueWaitNs(thread);
+    const long thread = ProcessProbe::currentThreadId();
+    const long long runQueueNs = ProcessProbe::runQueueWaitNs(thread);
     std::lock_guard<std::mutex> lock(m_lock);
     if (thread != m_pinThread) {
         m_pinThread = thread;
@@ -130,6 +117,7 @@ void SampleWatch::watch()
         if (m_quit || !m_running || m_gapReported)
             continue;
         const Clock::time_point now = Clock::now();
-        noteGap(millisecondsBetween(m_lastEvent, now), now, m_pinThread ? runQueueWaitNs(m_pinThread) : -1);
+        noteGap(millisecondsBetween(m_lastEvent, now), now,
+                m_pinThread ? ProcessProbe::runQueueWaitNs(m_pinThread) : -1);
     }
 }

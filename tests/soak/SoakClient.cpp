@@ -1,15 +1,17 @@
 #include "tests/soak/SoakClient.h"
 
+#include "tests/soak/ProcessProbe.h"
 #include "tests/soak/SampleWatch.h"
+#include "tests/soak/SoakTrace.h"
 #include "tests/soak/StallGuard.h"
 #include "tools/capture-client/VideoDevices.h"
 #include "tools/common/Pins.h"
 #include "tools/sample-sink/MediaTypeCopies.h"
 
+#include <chrono>
 #include <cstdio>
-#include <limits.h>
 #include <string>
-#include <unistd.h>
+#include <thread>
 
 namespace {
 
@@ -17,14 +19,15 @@ const char kDeviceName[] = "VistrelToolx64";
 
 typedef HRESULT(STDAPICALLTYPE *PlainEntry)();
 
-std::string ownFolder()
+PlainEntry entryPoint(HMODULE module, const char *name)
 {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
-        return ".";
-    std::string self(path, size_t(length));
-    return self.substr(0, self.find_last_of('/'));
+    return module ? reinterpret_cast<PlainEntry>(reinterpret_cast<void *>(GetProcAddress(module, name)))
+                  : nullptr;
+}
+
+void pauseFor(int milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 std::string hex(HRESULT hr)
@@ -49,7 +52,8 @@ SoakClient::~SoakClient()
 
 bool SoakClient::registerDriver(std::string &error)
 {
-    const std::string path = ownFolder() + "/libvistrelcam.so";
+    // The driver beside this program, as its installer puts it (file name from the build).
+    const std::string path = ProcessProbe::programFolder() + "/" + VISTREL_DRIVER_FILE;
     m_driver = LoadLibraryA(path.c_str());
     if (m_driver == nullptr) {
         error = "cannot load " + path;
@@ -62,7 +66,7 @@ bool SoakClient::registerDriver(std::string &error)
     existing.Reset();
     if (!m_registeredHere)
         return true;
-    auto registerServer = reinterpret_cast<PlainEntry>(GetProcAddress(m_driver, "DllRegisterServer"));
+    auto registerServer = entryPoint(m_driver, "DllRegisterServer");
     const HRESULT hr = registerServer ? registerServer() : E_NOTIMPL;
     if (FAILED(hr)) {
         m_registeredHere = false;
@@ -128,6 +132,7 @@ void SoakClient::setRunning(bool running)
 void SoakClient::note(const std::string &what, HRESULT hr)
 {
     ++m_counts[what];
+    SoakTrace::line("client: " + what + " " + hex(hr));
     if (FAILED(hr)) {
         ++m_counts[what + " failed"];
         m_lastFailure = what + ": " + hex(hr);
@@ -164,7 +169,7 @@ void SoakClient::pauseAndResume()
         setRunning(false);
         hr = m_control->Pause();
     }
-    usleep(useconds_t(std::uniform_int_distribution<int>(10, 800)(m_random)) * 1000);
+    pauseFor(std::uniform_int_distribution<int>(10, 800)(m_random));
     if (SUCCEEDED(hr)) {
         StallGuard guard(m_stalls, "IMediaControl::Run after Pause");
         hr = m_control->Run();
@@ -184,7 +189,7 @@ void SoakClient::stopAndRestart()
     // Sometimes the format is changed while stopped, which makes the pin reconnect.
     if (SUCCEEDED(hr) && std::uniform_int_distribution<int>(0, 2)(m_random) == 0)
         setFormatWhileStreaming();
-    usleep(useconds_t(std::uniform_int_distribution<int>(10, 500)(m_random)) * 1000);
+    pauseFor(std::uniform_int_distribution<int>(10, 500)(m_random));
     if (SUCCEEDED(hr)) {
         StallGuard guard(m_stalls, "IMediaControl::Run after Stop");
         hr = m_control->Run();
@@ -211,6 +216,16 @@ void SoakClient::setFormatWhileStreaming()
         vistrel::sink::deleteMediaTypeBlock(type);
     }
     note("set format", hr);
+    // A change of type may make the graph reconnect the pin: whether the pins are still joined, both ways.
+    ComPtr<IPin> peer, back;
+    const HRESULT out = m_output->ConnectedTo(peer.ReleaseAndGetAddressOf());
+    const HRESULT in = m_sink->inputPin()->ConnectedTo(back.ReleaseAndGetAddressOf());
+    SoakTrace::line("  pin connected: " + hex(out) + ", sink connected: " + hex(in));
+    if (SUCCEEDED(out) != SUCCEEDED(in)) {
+        ++m_halfConnections;
+        m_lastFailure = "after a change of format the pins are joined one way only: the pin " + hex(out) +
+                        ", the sink " + hex(in);
+    }
 }
 
 void SoakClient::createExtraFilter()
@@ -271,8 +286,7 @@ void SoakClient::stopStreaming()
 
 HRESULT SoakClient::canUnloadNow() const
 {
-    auto entry =
-        m_driver ? reinterpret_cast<PlainEntry>(GetProcAddress(m_driver, "DllCanUnloadNow")) : nullptr;
+    const PlainEntry entry = entryPoint(m_driver, "DllCanUnloadNow");
     return entry ? entry() : E_UNEXPECTED;
 }
 
@@ -281,7 +295,7 @@ void SoakClient::unregisterDriver()
     if (m_driver == nullptr)
         return;
     if (m_registeredHere) {
-        auto unregisterServer = reinterpret_cast<PlainEntry>(GetProcAddress(m_driver, "DllUnregisterServer"));
+        auto unregisterServer = entryPoint(m_driver, "DllUnregisterServer");
         if (unregisterServer)
             unregisterServer();
         m_registeredHere = false;

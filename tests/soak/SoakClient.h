@@ -45,6 +45,9 @@ public:
 
     const std::map<std::string, int> &counts() const { return m_counts; }
     std::string lastFailure() const { return m_lastFailure; }
+    // Changes of format after which one pin called itself connected and the other not: a graph that
+    // can no longer stream.
+    int halfConnections() const { return m_halfConnections; }
 
 private:
     void setRunning(bool running);
@@ -75,4 +78,5 @@ private:
     std::vector<ExtraFilter> m_extraFilters;
     std::map<std::string, int> m_counts;
     std::string m_lastFailure;
+    int m_halfConnections = 0;
 };

@@ -24,7 +24,7 @@ bool parseNumber(const char *text, long long minimum, long long maximum, long lo
 const char *soakUsage()
 {
     return "usage: vistrelsoak [--seconds N] [--seed N] [--max-gap-ms N] [--max-growth-mb N] "
-           "[--stall-seconds N]\n"
+           "[--stall-seconds N] [--trace]\n"
            "Streams the virtual camera through COM while the simulated camera and the client inject faults\n"
            "at random; fails on a crash, a stall, a gap in the samples, memory growth or anything left "
            "alive.\n";
@@ -38,6 +38,10 @@ bool parseSoakOptions(int argc, char **argv, SoakOptions &options, std::string &
         if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0) {
             help = true;
             return true;
+        }
+        if (std::strcmp(name, "--trace") == 0) {
+            options.trace = true;
+            continue;
         }
         const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
         long long number = 0;

@@ -12,6 +12,7 @@ struct SoakOptions
     int maxGapMs = 1000;   // longest time without a sample while the graph runs
     int maxGrowthMb = 64;  // memory growth allowed after the warm-up
     int stallSeconds = 30; // a client call that takes longer is a deadlock
+    bool trace = false;    // print every fault and client action
 };
 
 // False, with a message in `error`, for an unknown option or a bad value. `help` is set for --help.

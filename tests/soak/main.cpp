@@ -4,16 +4,15 @@
 #include "platform/dshow/dshow.h"
 #include "platform/edsdk/EdsSimulator.h"
 #include "tests/soak/CameraFaults.h"
+#include "tests/soak/DriverLines.h"
 #include "tests/soak/ProcessProbe.h"
 #include "tests/soak/SampleWatch.h"
 #include "tests/soak/SoakClient.h"
 #include "tests/soak/SoakOptions.h"
+#include "tests/soak/SoakTrace.h"
 #include "tests/soak/StallGuard.h"
 
-#include <QtGlobal>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -21,20 +20,10 @@
 #include <random>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::atomic<long long> g_driverLines{0};
-
-// The driver forwards its log lines to the handler in force when it was loaded: this one. They are
-// counted, not printed: a paused pin alone writes one per millisecond.
-void countDriverLine(QtMsgType, const QMessageLogContext &, const QString &)
-{
-    ++g_driverLines;
-}
 
 double megabytes(long long bytes)
 {
@@ -105,7 +94,7 @@ int main(int argc, char **argv)
     std::fflush(stdout);
     std::mt19937_64 random(options.seed);
 
-    qInstallMessageHandler(countDriverLine);
+    DriverLines::startCounting();
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
         std::fprintf(stderr, "vistrelsoak: COM cannot be initialised\n");
         return 1;
@@ -129,7 +118,17 @@ int main(int argc, char **argv)
             return 1;
         }
 
+        // The driver loads the camera SDK from its own folder at run time, this program links it: unless both
+        // are one module, the faults below would hit a camera the driver never sees.
+        if (!waitUntil([&] { return faults.sessionOpen(); }, 60)) {
+            std::fprintf(stderr, "vistrelsoak: the driver opened no session on the camera this program "
+                                 "controls: it uses another copy of the camera SDK\n");
+            return 1;
+        }
+
         const Clock::time_point start = Clock::now();
+        if (options.trace)
+            SoakTrace::enable();
         const double warmUp = std::max(15.0, options.seconds * 0.2);
         long long baseline = 0, peak = 0;
         double nextMemorySample = 0, nextAction = 0, nextReport = 10;
@@ -138,8 +137,12 @@ int main(int argc, char **argv)
             if (now >= nextMemorySample) {
                 const long long rss = ProcessProbe::residentBytes();
                 peak = std::max(peak, rss);
-                if (baseline == 0 && now >= warmUp)
+                if (baseline == 0 && now >= warmUp) {
                     baseline = rss;
+                    std::printf("  warm-up over at %.0f s: RSS %.1f MB, %zu threads\n", now, megabytes(rss),
+                                ProcessProbe::threadNames().size());
+                    std::fflush(stdout);
+                }
                 nextMemorySample = now + 1;
             }
             if (now >= nextAction) {
@@ -202,11 +205,17 @@ int main(int argc, char **argv)
         std::printf(
             "at the end: DllCanUnloadNow %s, SDK initialised %u times, SDK references %u, threads left %zu\n",
             unloadable ? "S_OK" : "S_FALSE", EdsSimInitializeCount(), sdkReferences, leftThreads.size());
-        std::printf("driver log lines: %lld\n", g_driverLines.load());
+        if (DriverLines::counted() >= 0)
+            std::printf("driver log lines: %lld\n", DriverLines::counted());
+        else
+            std::printf("driver log lines: not seen from here (they go to the debugger)\n");
 
         if (figures.gapsOverLimit > 0)
             failures.push_back(std::to_string(figures.gapsOverLimit) +
                                " gap(s) over the limit, first: " + figures.firstGapOverLimit);
+        if (client.halfConnections() > 0)
+            failures.push_back(std::to_string(client.halfConnections()) +
+                               " change(s) of format left the pins joined one way only");
         if (figures.samples == 0)
             failures.push_back("no sample was delivered");
         if (baseline > 0 && steady - baseline > (long long)options.maxGrowthMb * 1024 * 1024)

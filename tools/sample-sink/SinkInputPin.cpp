@@ -117,8 +117,10 @@ HRESULT STDMETHODCALLTYPE SinkInputPin::Disconnect()
         std::lock_guard<std::mutex> lock(m_lock);
         if (!m_connected)
             return S_FALSE;
-        peer = std::move(m_connected);
-        allocator = std::move(m_allocator);
+        // Swapped out, not moved: mingw-w64's ComPtr copies on move assignment and would leave the pin
+        // connected.
+        peer.Swap(m_connected);
+        allocator.Swap(m_allocator);
         freeMediaTypeContents(m_type);
         m_type = AM_MEDIA_TYPE{};
     }

@@ -1,7 +1,10 @@
 #include "tests/soak/ProcessProbe.h"
 
+#include <cstdio>
 #include <dirent.h>
 #include <fstream>
+#include <limits.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace ProcessProbe {
@@ -31,6 +34,33 @@ std::vector<std::string> threadNames()
     }
     closedir(tasks);
     return names;
+}
+
+std::string programFolder()
+{
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return ".";
+    std::string self(path, size_t(length));
+    return self.substr(0, self.find_last_of('/'));
+}
+
+long currentThreadId()
+{
+    return syscall(SYS_gettid);
+}
+
+long long runQueueWaitNs(long threadId)
+{
+    const std::string path = "/proc/self/task/" + std::to_string(threadId) + "/schedstat";
+    std::FILE *file = std::fopen(path.c_str(), "r");
+    if (!file)
+        return -1;
+    unsigned long long running = 0, waiting = 0;
+    const bool read = std::fscanf(file, "%llu %llu", &running, &waiting) == 2;
+    std::fclose(file);
+    return read ? static_cast<long long>(waiting) : -1;
 }
 
 } // namespace ProcessProbe
