@@ -143,7 +143,7 @@ void SoakClient::actOne()
 {
     if (!m_control)
         return;
-    switch (std::uniform_int_distribution<int>(0, 7)(m_random)) {
+    switch (std::uniform_int_distribution<int>(0, 8)(m_random)) {
     case 0:
     case 1:
         pauseAndResume();
@@ -155,10 +155,33 @@ void SoakClient::actOne()
     case 4:
         setFormatWhileStreaming();
         break;
+    case 8:
+        releaseWhileRunning();
+        break;
     default:
         createExtraFilter();
         break;
     }
+}
+
+void SoakClient::releaseWhileRunning()
+{
+    // As an application that quits without stopping: its last reference makes the graph stop and let go of
+    // the filters. Then it opens the camera again.
+    {
+        StallGuard guard(m_stalls, "releasing the running graph");
+        setRunning(false);
+        m_source.Reset();
+        m_output.Reset();
+        m_control.Reset();
+        m_graph.Reset();
+        m_sink.Reset();
+    }
+    std::string error;
+    const bool started = startStreaming(error);
+    note("release while running", started ? S_OK : E_FAIL);
+    if (!started)
+        m_lastFailure = "release while running: " + error;
 }
 
 void SoakClient::pauseAndResume()

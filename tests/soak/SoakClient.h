@@ -1,6 +1,7 @@
 // The video application's side of the soak: registers the driver, opens the virtual camera through the
 // video input device category, streams it into a sample sink, and at random pauses and resumes, stops
-// and restarts, changes the format while streaming, and creates and releases further filters.
+// and restarts, changes the format while streaming, creates and releases further filters, and releases
+// the running graph without stopping it.
 #pragma once
 
 #include "platform/dshow/dshow.h"
@@ -36,6 +37,8 @@ public:
     void tick();
     // Back to running with the main graph, extra filters released.
     void settle();
+    // True while the client has a graph, false once it could not build one again.
+    bool streaming() const { return bool(m_control); }
     // Stops and releases the graph and every filter.
     void stopStreaming();
     // The driver's DllCanUnloadNow, asked through its export.
@@ -55,6 +58,7 @@ private:
     void stopAndRestart();
     void setFormatWhileStreaming();
     void createExtraFilter();
+    void releaseWhileRunning();
     HRESULT openDevice(IBaseFilter **filter);
     void note(const std::string &what, HRESULT hr);
 

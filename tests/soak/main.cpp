@@ -120,9 +120,11 @@ int main(int argc, char **argv)
 
         // The driver loads the camera SDK from its own folder at run time, this program links it: unless both
         // are one module, the faults below would hit a camera the driver never sees.
-        if (!waitUntil([&] { return faults.sessionOpen(); }, 60)) {
+        if (!waitUntil([&] { return faults.sessionOpen(); }, 300)) {
             std::fprintf(stderr, "vistrelsoak: the driver opened no session on the camera this program "
-                                 "controls: it uses another copy of the camera SDK\n");
+                                 "controls: the stored settings choose another camera (run the soak with "
+                                 "a settings store of its own, as the tests do), or the driver uses another "
+                                 "copy of the camera SDK\n");
             return 1;
         }
 
@@ -168,6 +170,7 @@ int main(int argc, char **argv)
         // Everything healed: the stream must carry on, and memory must be where it was after warm-up.
         faults.heal();
         client.settle();
+        const bool streamingAtTheEnd = client.streaming();
         std::this_thread::sleep_for(std::chrono::seconds(3));
         const long long steady = ProcessProbe::residentBytes();
         peak = std::max(peak, steady);
@@ -216,6 +219,8 @@ int main(int argc, char **argv)
         if (client.halfConnections() > 0)
             failures.push_back(std::to_string(client.halfConnections()) +
                                " change(s) of format left the pins joined one way only");
+        if (!streamingAtTheEnd)
+            failures.push_back("the client lost its stream: " + client.lastFailure());
         if (figures.samples == 0)
             failures.push_back("no sample was delivered");
         if (baseline > 0 && steady - baseline > (long long)options.maxGrowthMb * 1024 * 1024)
