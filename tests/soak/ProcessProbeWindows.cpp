@@ -1,11 +1,8 @@
 #include "tests/soak/ProcessProbe.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// After windows.h, which they need. Version 2 of the process-status API lives in kernel32 (K32...), so
-// no psapi.dll is needed.
+#include "platform/windows/win32.h"
+// After windows.h (through the façade), which they need. Version 2 of the process-status API lives in
+// kernel32 (K32...), so no psapi.dll is needed.
 #define PSAPI_VERSION 2
 #include <psapi.h>
 #include <tlhelp32.h>
