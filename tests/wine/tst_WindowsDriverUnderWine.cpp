@@ -88,6 +88,10 @@ private:
     QStringList listDevices() const { return ffmpeg().videoDevices(); }
     OfferedType offeredType(const QStringList &env = {}) const;
     WinePrefix::Result regsvr32(const QStringList &args) const;
+    // Starts the settings program on `display` with `extraEnv` and waits until its form holds the camera
+    // list; empty `window` when it did not get there.
+    std::unique_ptr<QProcess> startSettingsProgram(const VirtualDisplay &display, const QStringList &extraEnv,
+                                                   QString &window) const;
     void storeSetting(const QString &name, const QVariant &value) const;
     // Stores `type` data as `reg add` takes it ("/t TYPE /d DATA"), whatever QSettings would have written.
     void storeRawSetting(const QString &name, const QString &type, const QString &data) const;
@@ -154,6 +158,27 @@ void TestWindowsDriverUnderWine::storeSetting(const QString &name, const QVarian
 {
     const WinePrefix::Result r = m_prefix->run("reg", regAddArguments(kSettingsKey, name, value));
     QVERIFY2(r.finished && r.exitCode == 0, r.err.constData());
+}
+
+std::unique_ptr<QProcess> TestWindowsDriverUnderWine::startSettingsProgram(const VirtualDisplay &display,
+                                                                           const QStringList &extraEnv,
+                                                                           QString &window) const
+{
+    // Wine's desktop process, started by the earlier programs without a display, would keep the window off
+    // it.
+    m_prefix->endPrograms();
+    std::unique_ptr<QProcess> setup =
+        m_prefix->start(m_installed + "/vistrelsetup.exe", {},
+                        QStringList{"DISPLAY=" + display.name()} + extraEnv, m_work.path());
+    window.clear();
+    if (!setup->waitForStarted(60 * 1000))
+        return setup;
+    // The window opens together with the busy dialog ("Vistrel App") of the camera enumeration, which runs in
+    // the background; once the dialog has gone, the list is in the camera box.
+    const QString found = display.waitForWindow(QStringLiteral("^Vistrel Driver$"));
+    if (!found.isEmpty() && display.waitForNoWindow(QStringLiteral("^Vistrel App$")))
+        window = found;
+    return setup;
 }
 
 void TestWindowsDriverUnderWine::storeRawSetting(const QString &name, const QString &type,
@@ -410,13 +435,9 @@ void TestWindowsDriverUnderWine::storedValuesOfTheWrongTypeFallBackToDefaults()
 
     VirtualDisplay display;
     QVERIFY2(display.isRunning(), "Xvfb did not start");
-    m_prefix->endPrograms();
-    std::unique_ptr<QProcess> setup =
-        m_prefix->start(m_installed + "/vistrelsetup.exe", {}, {"DISPLAY=" + display.name()}, m_work.path());
-    QVERIFY(setup->waitForStarted(60 * 1000));
-    const QString window = display.waitForWindow(QStringLiteral("^Vistrel Driver$"));
+    QString window;
+    std::unique_ptr<QProcess> setup = startSettingsProgram(display, {}, window);
     QVERIFY2(!window.isEmpty(), "the settings window did not appear");
-    QVERIFY(display.waitForNoWindow(QStringLiteral("^Vistrel App$")));
     QVERIFY(display.xdotool({"windowfocus", "--sync", window}));
     QVERIFY(display.xdotool({"key", "alt+F4"}));
     QVERIFY2(setup->waitForFinished(5 * 60 * 1000), "the settings program did not end");
@@ -433,13 +454,9 @@ void TestWindowsDriverUnderWine::readOnlySettingsKeyIsReadAndItsRefusalShown()
     storeSetting("videoFps", 15.0);
     VirtualDisplay display;
     QVERIFY2(display.isRunning(), "Xvfb did not start");
-    m_prefix->endPrograms();
-    std::unique_ptr<QProcess> setup =
-        m_prefix->start(m_installed + "/vistrelsetup.exe", {}, {"DISPLAY=" + display.name()}, m_work.path());
-    QVERIFY(setup->waitForStarted(60 * 1000));
-    const QString window = display.waitForWindow(QStringLiteral("^Vistrel Driver$"));
+    QString window;
+    std::unique_ptr<QProcess> setup = startSettingsProgram(display, {}, window);
     QVERIFY2(!window.isEmpty(), "the settings window did not appear");
-    QVERIFY(display.waitForNoWindow(QStringLiteral("^Vistrel App$")));
 
     // The key made read-only for everyone while the settings program runs (Wine keeps a key's access list
     // only while its server runs, and the program keeps it running).
@@ -477,20 +494,10 @@ void TestWindowsDriverUnderWine::settingsProgramAppliesWhatTheDriverReads()
 {
     VirtualDisplay display;
     QVERIFY2(display.isRunning(), "Xvfb did not start");
-    const QStringList env{"DISPLAY=" + display.name(),
-                          "EDSDK_SIM_CAMERAS=Canon EOS 90D;Canon EOS R6:size=800x600"};
-    // Wine's desktop process, started by the earlier programs without a display, would keep the window off
-    // it.
-    m_prefix->endPrograms();
-    std::unique_ptr<QProcess> setup =
-        m_prefix->start(m_installed + "/vistrelsetup.exe", {}, env, m_work.path());
-    QVERIFY(setup->waitForStarted(60 * 1000));
-
-    // The window opens together with the busy dialog ("Vistrel App") of the camera enumeration, which runs in
-    // the background; once the dialog has gone, the list is in the camera box.
-    const QString window = display.waitForWindow(QStringLiteral("^Vistrel Driver$"));
+    const QStringList env{"EDSDK_SIM_CAMERAS=Canon EOS 90D;Canon EOS R6:size=800x600"};
+    QString window;
+    std::unique_ptr<QProcess> setup = startSettingsProgram(display, env, window);
     QVERIFY2(!window.isEmpty(), "the settings window did not appear");
-    QVERIFY(display.waitForNoWindow(QStringLiteral("^Vistrel App$")));
 
     // Keyboard only, along the form's tab order: the second camera, 15 frames/s, custom size 642 x 480, and
     // on to "Apply settings" (under Wine the view-finder box is not a tab stop).
@@ -514,7 +521,7 @@ void TestWindowsDriverUnderWine::settingsProgramAppliesWhatTheDriverReads()
     QCOMPARE(storedSetting("customResolution").toString(), QStringLiteral("true"));
     QCOMPARE(storedSetting("videoFps").toString(), QStringLiteral("15"));
     QCOMPARE(storedSetting("deviceInfo").toMap().value("cn").toString(), QStringLiteral("Canon EOS R6"));
-    const OfferedType type = offeredType({env.last()});
+    const OfferedType type = offeredType(env);
     QCOMPARE(type.size, QSize(642, 480));
     QCOMPARE(type.fps, 15.0);
 }
