@@ -1,5 +1,9 @@
 #include "tests/wine/WinePrefix.h"
 
+#include <QtEndian>
+
+#include <QFile>
+
 #include <QDir>
 #include <QProcess>
 
@@ -89,6 +93,36 @@ void WinePrefix::waitForPrograms() const
     waiter.setProcessEnvironment(environment());
     waiter.start(QStringLiteral("wineserver"), {QStringLiteral("-w")});
     waiter.waitForFinished(5 * 60 * 1000);
+}
+
+QString WinePrefix::copyWindowsFiles(const QString &bin) const
+{
+    const QString folder = m_dir.filePath(QStringLiteral("drive_c/Program Files/Vistrel"));
+    if (!QDir().mkpath(folder))
+        return {};
+    for (const QString &name :
+         QDir(bin).entryList({QStringLiteral("*.dll"), QStringLiteral("*.exe")}, QDir::Files))
+        if (!QFile::copy(bin + QLatin1Char('/') + name, folder + QLatin1Char('/') + name))
+            return {};
+    return folder;
+}
+
+bool WinePrefix::writeAs32BitLibrary(const QString &from, const QString &to)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = in.readAll();
+    // The PE header's offset is at 0x3C; the header is "PE\0\0" and the machine type (x64: 0x8664).
+    if (bytes.size() < 0x40)
+        return false;
+    const quint32 pe = qFromLittleEndian<quint32>(bytes.constData() + 0x3C);
+    if (bytes.mid(pe, 6) != QByteArray("PE\0\0\x64\x86", 6))
+        return false;
+    bytes[pe + 4] = '\x4c'; // i386: 0x014c
+    bytes[pe + 5] = '\x01';
+    QFile out(to);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
 }
 
 QString WinePrefix::windowsPath(const QString &unixPath)

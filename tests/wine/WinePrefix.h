@@ -46,6 +46,13 @@ public:
     // started with: a program that needs another display (or one at all) must start after this.
     void endPrograms() const;
 
+    // Copies the Windows files (*.dll, *.exe) of `bin` into "Program Files\Vistrel", as an installer would;
+    // returns that folder, or an empty string when a copy failed.
+    QString copyWindowsFiles(const QString &bin) const;
+    // Writes the 64-bit library `from` to `to` marked as one for 32-bit x86 in its PE header; false when
+    // `from` is no 64-bit library or a file failed.
+    static bool writeAs32BitLibrary(const QString &from, const QString &to);
+
     // A Unix path as Windows programs under Wine see it (drive Z: is the Unix root).
     static QString windowsPath(const QString &unixPath);
 

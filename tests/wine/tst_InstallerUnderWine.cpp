@@ -345,15 +345,8 @@ void TestInstallerUnderWine::realSetupChecksTheVendorSdkFolder()
     const QString sdk32 = m_work.filePath("sdk-32");
     const QString sdk64 = m_work.filePath("sdk-64");
     QVERIFY(QDir().mkpath(empty) && QDir().mkpath(sdk32) && QDir().mkpath(sdk64));
-    QByteArray library = fileBytes(m_bin + "/EDSDK.dll");
     QVERIFY(QFile::copy(m_bin + "/EDSDK.dll", sdk64 + "/EDSDK.dll"));
-    const quint32 peOffset = qFromLittleEndian<quint32>(library.constData() + 0x3C);
-    QCOMPARE(library.mid(peOffset, 6), QByteArray("PE\0\0\x64\x86", 6));
-    library[peOffset + 4] = '\x4c';
-    library[peOffset + 5] = '\x01';
-    QFile file32(sdk32 + "/EDSDK.dll");
-    QVERIFY(file32.open(QIODevice::WriteOnly) && file32.write(library) == library.size());
-    file32.close();
+    QVERIFY(WinePrefix::writeAs32BitLibrary(m_bin + "/EDSDK.dll", sdk32 + "/EDSDK.dll"));
 
     Outcome outcome = install(m_setup, {"/SDK=" + WinePrefix::windowsPath(empty)});
     QVERIFY(outcome.exitCode != 0);

@@ -36,10 +36,8 @@ void TestSoakUnderWine::initTestCase()
     m_prefix = std::make_unique<WinePrefix>();
     QVERIFY2(m_prefix->error().isEmpty(), qPrintable(m_prefix->error()));
 
-    m_installed = m_prefix->folder() + "/drive_c/Program Files/Vistrel";
-    QVERIFY(QDir().mkpath(m_installed));
-    for (const QString &name : QDir(bin).entryList({"*.dll", "*.exe"}, QDir::Files))
-        QVERIFY(QFile::copy(bin + "/" + name, m_installed + "/" + name));
+    m_installed = m_prefix->copyWindowsFiles(bin);
+    QVERIFY(!m_installed.isEmpty());
 
     // Registered under the same path the soak runs from, so that COM and the soak load one driver module.
     const WinePrefix::Result reg =

@@ -114,10 +114,8 @@ void TestWindowsDriverUnderWine::initTestCase()
     m_prefix = std::make_unique<WinePrefix>();
     QVERIFY2(m_prefix->error().isEmpty(), qPrintable(m_prefix->error()));
 
-    m_installed = m_prefix->folder() + "/drive_c/Program Files/Vistrel";
-    QVERIFY(QDir().mkpath(m_installed));
-    for (const QString &name : QDir(bin).entryList({"*.dll", "*.exe"}, QDir::Files))
-        QVERIFY(QFile::copy(bin + "/" + name, m_installed + "/" + name));
+    m_installed = m_prefix->copyWindowsFiles(bin);
+    QVERIFY(!m_installed.isEmpty());
 
     const WinePrefix::Result reg = regsvr32({"/s", WinePrefix::windowsPath(m_installed + "/vistrelcam.dll")});
     QVERIFY2(reg.finished && reg.exitCode == 0, reg.err.constData());
@@ -366,18 +364,9 @@ void TestWindowsDriverUnderWine::registersAndShowsThePlaceholderWithoutAUsableCa
     const QString folder = m_prefix->folder() + "/drive_c/Program Files/Vistrel without SDK";
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(QFile::copy(m_installed + "/vistrelcam.dll", folder + "/vistrelcam.dll"));
-    if (!library.isEmpty()) {
-        // The same library marked as one for 32-bit x86 in its PE header.
-        QFile in(m_installed + "/EDSDK.dll");
-        QVERIFY(in.open(QIODevice::ReadOnly));
-        QByteArray bytes = in.readAll();
-        const quint32 pe = qFromLittleEndian<quint32>(bytes.constData() + 0x3C);
-        QCOMPARE(bytes.mid(pe, 6), QByteArray("PE\0\0\x64\x86", 6));
-        bytes[pe + 4] = '\x4c';
-        bytes[pe + 5] = '\x01';
-        QFile out(folder + "/EDSDK.dll");
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
-    }
+    // The same library marked as one for 32-bit x86.
+    if (!library.isEmpty())
+        QVERIFY(WinePrefix::writeAs32BitLibrary(m_installed + "/EDSDK.dll", folder + "/EDSDK.dll"));
 
     const QString dll = WinePrefix::windowsPath(folder + "/vistrelcam.dll");
     const WinePrefix::Result reg = regsvr32({"/s", dll});
