@@ -105,4 +105,4 @@ printf '%-58s %-12s %s\n' "samples per second at the sink (output set to 30)" ""
 printf '%-58s %-12s %s\n' "latency median (frame intervals)" "<= 2" \
     "$(result stream_replayed.txt latency_median_intervals) ($(result stream_replayed.txt latency_median_ms) ms)"
 printf '%-58s %-12s %s\n' "latency 99th percentile (ms)" "reported" "$(result stream_replayed.txt latency_p99_ms)"
-echo "Steady-state allocations: ctest -L capture -R tst_frameallocations (a test, not timed)."
+echo "Steady-state allocations: ctest -L capture -R tst_FrameAllocations (a test, not timed)."

@@ -1,6 +1,6 @@
 #include "setup/AppMainWindow.h"
 
-#include "driver/capture/EdsBinding.h"
+#include "camera/EdsBinding.h"
 #include "models/KeyValueItemList.h"
 #include "platform/windows/win32.h"
 #include "settings/ProductInfo.h"

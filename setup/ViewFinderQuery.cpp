@@ -1,6 +1,6 @@
 #include "setup/ViewFinderQuery.h"
 
-#include "driver/capture/EdsBinding.h"
+#include "camera/EdsBinding.h"
 
 #include <QImage>
 #include <QThread>

@@ -1,7 +1,7 @@
 #include "bench/latency-probe/StreamProbe.h"
 
 #include "bench/latency-probe/CodedFrames.h"
-#include "platform/windows/hresult_text.h"
+#include "platform/windows/HresultText.h"
 #include "tools/common/Pins.h"
 #include "tools/sample-sink/MediaTypeCopies.h"
 

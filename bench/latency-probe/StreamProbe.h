@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/dshow/dshow.h"
-#include "platform/windows/com_ptr.h"
+#include "platform/windows/ComPtr.h"
 #include "tools/sample-sink/SampleSink.h"
 
 #include <atomic>

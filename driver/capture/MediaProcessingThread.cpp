@@ -1,6 +1,6 @@
 #include "driver/capture/MediaProcessingThread.h"
 
-#include "driver/capture/EdsBinding.h"
+#include "camera/EdsBinding.h"
 #include "driver/capture/FrameConverter.h"
 #include "platform/windows/win32.h"
 #include "settings/GlobalSettings.h"

@@ -2,7 +2,7 @@
 
 #include "driver/filter/CVCamStream.h"
 #include "driver/filter/MessageForwarding.h"
-#include "driver/filter/server/VistrelCamGuids.h"
+#include "driver/filter/VistrelCamGuids.h"
 
 #include <new>
 

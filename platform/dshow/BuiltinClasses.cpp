@@ -4,7 +4,7 @@
 #include "platform/dshow/FilterGraph.h"
 #include "platform/dshow/FilterMapper.h"
 #include "platform/dshow/MemoryAllocator.h"
-#include "platform/windows/com_builtin.h"
+#include "platform/windows/ComBuiltin.h"
 
 namespace {
 

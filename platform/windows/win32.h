@@ -1,5 +1,5 @@
 // The one include for the Windows and COM surface. On Windows it is the system's own headers; elsewhere
-// our declarations, implemented by the vistrel_win32 shared library.
+// our declarations, implemented by the vistrel_windows shared library.
 #pragma once
 
 #ifdef _WIN32
@@ -9,14 +9,14 @@
 #include <objbase.h>
 #include <windows.h>
 #else
-#include "platform/windows/win32_com.h"
-#include "platform/windows/win32_errors.h"
-#include "platform/windows/win32_guid.h"
-#include "platform/windows/win32_module.h"
-#include "platform/windows/win32_registry.h"
-#include "platform/windows/win32_strings.h"
-#include "platform/windows/win32_sync.h"
-#include "platform/windows/win32_thread.h"
-#include "platform/windows/win32_types.h"
-#include "platform/windows/win32_unknown.h"
+#include "platform/windows/Win32Com.h"
+#include "platform/windows/Win32Errors.h"
+#include "platform/windows/Win32Guid.h"
+#include "platform/windows/Win32Module.h"
+#include "platform/windows/Win32Registry.h"
+#include "platform/windows/Win32Strings.h"
+#include "platform/windows/Win32Sync.h"
+#include "platform/windows/Win32Thread.h"
+#include "platform/windows/Win32Types.h"
+#include "platform/windows/Win32Unknown.h"
 #endif

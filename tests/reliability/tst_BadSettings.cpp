@@ -3,7 +3,7 @@
 // frame rates give a frame interval that no check accepts, and nothing crashes or is left behind.
 #include "driver/filter/VideoType.h"
 #include "settings/GlobalSettings.h"
-#include "tests/filter/FilterTestSupport.h"
+#include "tests/driver/filter/FilterTestSupport.h"
 #include "tests/reliability/StoreFile.h"
 
 #include <QtTest>

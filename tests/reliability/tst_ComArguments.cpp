@@ -1,7 +1,7 @@
 // Applications call the filter and its pin with whatever they have: null pointers, indexes out of any
 // range, property sets nobody knows. Every call must give a defined answer (and clear its
 // out-parameters when it fails) instead of crashing.
-#include "tests/filter/FilterTestSupport.h"
+#include "tests/driver/filter/FilterTestSupport.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // Without the camera SDK library the driver still works as a camera: the filter is created, streams
 // the placeholder picture at its frame rate, and goes away cleanly.
-#include "driver/capture/EdsBinding.h"
+#include "camera/EdsBinding.h"
 #include "driver/capture/Placeholder.h"
-#include "tests/filter/FilterTestSupport.h"
+#include "tests/driver/filter/FilterTestSupport.h"
 
 #include <QtTest>
 

@@ -14,7 +14,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     if (argc < 2) {
-        QTextStream(stderr) << "usage: setup_screenshot OUTPUT.png\n";
+        QTextStream(stderr) << "usage: setup-screenshot OUTPUT.png\n";
         return 2;
     }
     const QString output = QString::fromLocal8Bit(argv[1]);
@@ -26,7 +26,7 @@ int main(int argc, char **argv)
     const bool refreshed = QTest::qWaitFor(
         [&] { return refresh->isEnabled() && window->findChildren<QProgressDialog *>().isEmpty(); }, 60000);
     if (!refreshed || !QTest::qWaitForWindowExposed(window)) {
-        QTextStream(stderr) << "setup_screenshot: the window did not settle\n";
+        QTextStream(stderr) << "setup-screenshot: the window did not settle\n";
         delete window;
         return 1;
     }
@@ -42,7 +42,7 @@ int main(int argc, char **argv)
     cameras->hidePopup();
     delete window;
     if (!picture.save(output)) {
-        QTextStream(stderr) << "setup_screenshot: cannot write " << output << "\n";
+        QTextStream(stderr) << "setup-screenshot: cannot write " << output << "\n";
         return 1;
     }
     return 0;

@@ -1,7 +1,7 @@
 #include "tools/capture-client/CaptureSession.h"
 
-#include "platform/windows/com_ptr.h"
-#include "platform/windows/hresult_text.h"
+#include "platform/windows/ComPtr.h"
+#include "platform/windows/HresultText.h"
 #include "tools/capture-client/ProgressLine.h"
 #include "tools/capture-client/Recorder.h"
 #include "tools/capture-client/SampleQueue.h"

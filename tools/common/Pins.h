@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/dshow/dshow.h"
-#include "platform/windows/com_ptr.h"
+#include "platform/windows/ComPtr.h"
 
 namespace vistrel::tools {
 

@@ -1,6 +1,6 @@
 #include "tools/sample-sink/SinkEnumerators.h"
 
-#include "platform/windows/com_ptr.h"
+#include "platform/windows/ComPtr.h"
 #include "tools/sample-sink/MediaTypeCopies.h"
 #include "tools/sample-sink/SinkObjects.h"
 

@@ -3,8 +3,8 @@
 #include "driver/filter/CVCam.h"
 #include "driver/filter/base/AMovieSetup.h"
 #include "driver/filter/base/DllEntry.h"
-#include "driver/filter/server/VistrelCamGuids.h"
-#include "platform/windows/com_ptr.h"
+#include "driver/filter/VistrelCamGuids.h"
+#include "platform/windows/ComPtr.h"
 
 const WCHAR kVistrelServerName[] = L"Virtual-Vistrel-x64";
 const WCHAR kVistrelFilterName[] = L"VistrelToolx64";

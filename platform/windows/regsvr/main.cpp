@@ -1,6 +1,6 @@
 // The registration tool: Windows' regsvr32 for this platform. Loads a server library, calls its
 // registration export and reports the HRESULT in words and hex.
-#include "platform/windows/hresult_text.h"
+#include "platform/windows/HresultText.h"
 #include "platform/windows/regsvr/RegistrationCommand.h"
 #include "platform/windows/win32.h"
 

@@ -1,0 +1,47 @@
+// The COM runtime: apartments, object creation, task memory and GUID strings.
+#pragma once
+
+#include "platform/windows/Win32Unknown.h"
+
+typedef enum tagCOINIT
+{
+    COINIT_MULTITHREADED = 0x0,
+    COINIT_APARTMENTTHREADED = 0x2,
+    COINIT_DISABLE_OLE1DDE = 0x4,
+    COINIT_SPEED_OVER_MEMORY = 0x8
+} COINIT;
+
+typedef enum tagCLSCTX
+{
+    CLSCTX_INPROC_SERVER = 0x1,
+    CLSCTX_INPROC_HANDLER = 0x2,
+    CLSCTX_LOCAL_SERVER = 0x4,
+    CLSCTX_REMOTE_SERVER = 0x10
+} CLSCTX;
+#define CLSCTX_INPROC (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER)
+#define CLSCTX_SERVER (CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
+#define CLSCTX_ALL (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
+
+// The exports an in-process server offers to the runtime.
+typedef HRESULT(STDAPICALLTYPE *LPFNGETCLASSOBJECT)(REFCLSID, REFIID, LPVOID *);
+typedef HRESULT(STDAPICALLTYPE *LPFNCANUNLOADNOW)();
+
+VISTREL_WIN32_API HRESULT CoInitialize(LPVOID pvReserved);
+VISTREL_WIN32_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
+VISTREL_WIN32_API void CoUninitialize();
+
+VISTREL_WIN32_API LPVOID CoTaskMemAlloc(SIZE_T cb);
+VISTREL_WIN32_API LPVOID CoTaskMemRealloc(LPVOID pv, SIZE_T cb);
+VISTREL_WIN32_API void CoTaskMemFree(LPVOID pv);
+
+VISTREL_WIN32_API HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext,
+                                           REFIID riid, LPVOID *ppv);
+VISTREL_WIN32_API HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved,
+                                           REFIID riid, LPVOID *ppv);
+VISTREL_WIN32_API void CoFreeUnusedLibraries();
+
+VISTREL_WIN32_API int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
+VISTREL_WIN32_API HRESULT StringFromCLSID(REFCLSID rclsid, LPOLESTR *lplpsz);
+VISTREL_WIN32_API HRESULT StringFromIID(REFIID rclsid, LPOLESTR *lplpsz);
+VISTREL_WIN32_API HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
+VISTREL_WIN32_API HRESULT IIDFromString(LPCOLESTR lpsz, LPIID lpiid);
