@@ -1,9 +1,9 @@
 #include "driver/filter/server/VistrelServer.h"
 
 #include "driver/filter/CVCam.h"
+#include "driver/filter/VistrelCamGuids.h"
 #include "driver/filter/base/AMovieSetup.h"
 #include "driver/filter/base/DllEntry.h"
-#include "driver/filter/VistrelCamGuids.h"
 #include "platform/windows/ComPtr.h"
 
 const WCHAR kVistrelServerName[] = L"Virtual-Vistrel-x64";

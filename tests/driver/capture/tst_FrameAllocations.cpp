@@ -5,8 +5,8 @@
 #include "driver/capture/FrameBuffer.h"
 #include "driver/capture/MediaProcessingThread.h"
 #include "platform/edsdk/EdsSimulator.h"
-#include "tests/driver/capture/CaptureTestSupport.h"
 #include "tests/driver/capture/AllocationCounter.h"
+#include "tests/driver/capture/CaptureTestSupport.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // The capture thread against the simulated cameras: which SDK calls it makes, in which order, what it
 // logs, and what the pin receives.
 
-#include "driver/capture/CaptureTimings.h"
 #include "camera/EdsBinding.h"
+#include "driver/capture/CaptureTimings.h"
 #include "driver/capture/FrameBuffer.h"
 #include "driver/capture/MediaProcessingThread.h"
 #include "driver/capture/Placeholder.h"
