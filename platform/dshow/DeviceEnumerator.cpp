@@ -79,7 +79,7 @@ HRESULT STDMETHODCALLTYPE DeviceEnumerator::CreateClassEnumerator(REFCLSID clsid
         auto *moniker = new (std::nothrow) DeviceMoniker(clsidDeviceClass, name);
         if (!moniker)
             return E_OUTOFMEMORY;
-        monikers.push_back(ComPtr<IMoniker>::adopt(moniker));
+        monikers.push_back(adoptComPtr<IMoniker>(moniker));
     }
     if (monikers.empty())
         return S_FALSE;

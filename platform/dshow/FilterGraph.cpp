@@ -16,7 +16,7 @@ ComPtr<IBaseFilter> ownerOf(IPin *pin)
     PIN_INFO info{};
     if (FAILED(pin->QueryPinInfo(&info)))
         return {};
-    return ComPtr<IBaseFilter>::adopt(info.pFilter);
+    return adoptComPtr<IBaseFilter>(info.pFilter);
 }
 
 bool hasDirection(IPin *pin, PIN_DIRECTION wanted)
@@ -29,15 +29,15 @@ bool hasDirection(IPin *pin, PIN_DIRECTION wanted)
 void disconnectPins(IBaseFilter *filter)
 {
     ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.put())) || !pins)
+    if (FAILED(filter->EnumPins(pins.ReleaseAndGetAddressOf())) || !pins)
         return;
     for (;;) {
         ComPtr<IPin> pin;
         ULONG fetched = 0;
-        if (pins->Next(1, pin.put(), &fetched) != S_OK || fetched != 1)
+        if (pins->Next(1, pin.ReleaseAndGetAddressOf(), &fetched) != S_OK || fetched != 1)
             break;
         ComPtr<IPin> peer;
-        if (SUCCEEDED(pin->ConnectedTo(peer.put())) && peer)
+        if (SUCCEEDED(pin->ConnectedTo(peer.ReleaseAndGetAddressOf())) && peer)
             peer->Disconnect();
         pin->Disconnect();
     }
@@ -106,7 +106,7 @@ void FilterGraph::removeAll()
     setState(State_Stopped);
     // Connected pins hold each other (and so their filters) alive: break every connection first.
     for (const Entry &entry : m_filters)
-        disconnectPins(entry.filter.get());
+        disconnectPins(entry.filter.Get());
     for (const Entry &entry : m_filters)
         entry.filter->JoinFilterGraph(nullptr, nullptr);
     m_filters.clear();
@@ -121,13 +121,13 @@ bool FilterGraph::hasName(const std::wstring &name) const
 bool FilterGraph::contains(IBaseFilter *filter) const
 {
     return std::any_of(m_filters.begin(), m_filters.end(),
-                       [filter](const Entry &e) { return e.filter.get() == filter; });
+                       [filter](const Entry &e) { return e.filter.Get() == filter; });
 }
 
 bool FilterGraph::pinInGraph(IPin *pin) const
 {
     const ComPtr<IBaseFilter> owner = ownerOf(pin);
-    return owner && contains(owner.get());
+    return owner && contains(owner.Get());
 }
 
 HRESULT STDMETHODCALLTYPE FilterGraph::AddFilter(IBaseFilter *pFilter, LPCWSTR pName)
@@ -154,7 +154,7 @@ HRESULT STDMETHODCALLTYPE FilterGraph::AddFilter(IBaseFilter *pFilter, LPCWSTR p
     const HRESULT hr = pFilter->JoinFilterGraph(static_cast<IGraphBuilder *>(this), name.c_str());
     if (FAILED(hr))
         return hr;
-    m_filters.push_back({ComPtr<IBaseFilter>::share(pFilter), name});
+    m_filters.push_back({ComPtr<IBaseFilter>(pFilter), name});
     return named && name != base ? VFW_S_DUPLICATE_NAME : S_OK;
 }
 
@@ -164,14 +164,14 @@ HRESULT STDMETHODCALLTYPE FilterGraph::RemoveFilter(IBaseFilter *pFilter)
         return E_POINTER;
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     const auto it = std::find_if(m_filters.begin(), m_filters.end(),
-                                 [pFilter](const Entry &e) { return e.filter.get() == pFilter; });
+                                 [pFilter](const Entry &e) { return e.filter.Get() == pFilter; });
     if (it == m_filters.end())
         return VFW_E_NOT_FOUND;
     if (m_state != State_Stopped)
         return VFW_E_NOT_STOPPED;
     const ComPtr<IBaseFilter> filter = it->filter;
     m_filters.erase(it);
-    disconnectPins(filter.get());
+    disconnectPins(filter.Get());
     filter->JoinFilterGraph(nullptr, nullptr);
     return S_OK;
 }
@@ -198,7 +198,7 @@ HRESULT STDMETHODCALLTYPE FilterGraph::FindFilterByName(LPCWSTR pName, IBaseFilt
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     for (const Entry &entry : m_filters) {
         if (entry.name == pName) {
-            *ppFilter = ComPtr<IBaseFilter>(entry.filter).detach();
+            *ppFilter = ComPtr<IBaseFilter>(entry.filter).Detach();
             return S_OK;
         }
     }
@@ -230,11 +230,11 @@ HRESULT STDMETHODCALLTYPE FilterGraph::Reconnect(IPin *ppin)
     if (!pinInGraph(ppin))
         return VFW_E_NOT_IN_GRAPH;
     ComPtr<IPin> peer;
-    if (FAILED(ppin->ConnectedTo(peer.put())) || !peer)
+    if (FAILED(ppin->ConnectedTo(peer.ReleaseAndGetAddressOf())) || !peer)
         return VFW_E_NOT_CONNECTED;
     const bool isOutput = hasDirection(ppin, PINDIR_OUTPUT);
-    IPin *output = isOutput ? ppin : peer.get();
-    IPin *input = isOutput ? peer.get() : ppin;
+    IPin *output = isOutput ? ppin : peer.Get();
+    IPin *input = isOutput ? peer.Get() : ppin;
     // Both ends let go, then the pins agree on a type afresh (synchronously, unlike Windows).
     HRESULT hr = output->Disconnect();
     if (FAILED(hr))

@@ -6,10 +6,10 @@
 // IDispatch methods and the file-rendering methods answer E_NOTIMPL.
 #pragma once
 
-#include "platform/dshow/ComPtr.h"
 #include "platform/dshow/GraphEvents.h"
 #include "platform/dshow/RuntimeObjects.h"
 #include "platform/dshow/dshow.h"
+#include "platform/windows/ComPtr.h"
 
 #include <mutex>
 #include <string>

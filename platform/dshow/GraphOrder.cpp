@@ -11,18 +11,18 @@ std::vector<IBaseFilter *> downstreamOf(IBaseFilter *filter)
 {
     std::vector<IBaseFilter *> result;
     ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.put())) || !pins)
+    if (FAILED(filter->EnumPins(pins.ReleaseAndGetAddressOf())) || !pins)
         return result;
     for (;;) {
         ComPtr<IPin> pin;
         ULONG fetched = 0;
-        if (pins->Next(1, pin.put(), &fetched) != S_OK || fetched != 1)
+        if (pins->Next(1, pin.ReleaseAndGetAddressOf(), &fetched) != S_OK || fetched != 1)
             break;
         PIN_DIRECTION direction = PINDIR_INPUT;
         if (FAILED(pin->QueryDirection(&direction)) || direction != PINDIR_OUTPUT)
             continue;
         ComPtr<IPin> peer;
-        if (FAILED(pin->ConnectedTo(peer.put())) || !peer)
+        if (FAILED(pin->ConnectedTo(peer.ReleaseAndGetAddressOf())) || !peer)
             continue;
         PIN_INFO info{};
         if (FAILED(peer->QueryPinInfo(&info)))
@@ -44,9 +44,9 @@ std::vector<ComPtr<IBaseFilter>> downstreamFirst(const std::vector<ComPtr<IBaseF
     // feeds[i] holds the indexes of the filters that filter i feeds.
     std::vector<std::vector<size_t>> feeds(count);
     for (size_t i = 0; i < count; ++i) {
-        for (IBaseFilter *target : downstreamOf(filters[i].get())) {
+        for (IBaseFilter *target : downstreamOf(filters[i].Get())) {
             for (size_t j = 0; j < count; ++j) {
-                if (j != i && filters[j].get() == target)
+                if (j != i && filters[j].Get() == target)
                     feeds[i].push_back(j);
             }
         }

@@ -2,8 +2,8 @@
 // so that renderers are ready before their sources start to push.
 #pragma once
 
-#include "platform/dshow/ComPtr.h"
 #include "platform/dshow/dshow.h"
+#include "platform/windows/ComPtr.h"
 
 #include <vector>
 

@@ -2,9 +2,9 @@
 // reference on each of them.
 #pragma once
 
-#include "platform/dshow/ComPtr.h"
 #include "platform/dshow/RuntimeObjects.h"
 #include "platform/dshow/dshow.h"
+#include "platform/windows/ComPtr.h"
 
 #include <mutex>
 #include <new>
@@ -52,7 +52,7 @@ public:
         std::lock_guard<std::mutex> lock(m_lock);
         ULONG done = 0;
         while (done < count && m_position < m_items.size())
-            items[done++] = ComPtr<Item>(m_items[m_position++]).detach();
+            items[done++] = ComPtr<Item>(m_items[m_position++]).Detach();
         if (fetched)
             *fetched = done;
         return done == count ? S_OK : S_FALSE;

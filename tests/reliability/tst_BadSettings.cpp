@@ -115,7 +115,7 @@ private slots:
         {
             ComPtr<IBaseFilter> filter = FilterTest::createFilter();
             QVERIFY(filter);
-            CVCamStream *pin = FilterTest::pinOf(filter.get());
+            CVCamStream *pin = FilterTest::pinOf(filter.Get());
             QVERIFY(pin);
 
             CMediaType offered;

@@ -224,16 +224,16 @@ private slots:
             ComPtr<IBaseFilter> filter = FilterTest::createFilter();
             QVERIFY(filter);
             Objects objects;
-            objects.filter = filter.get();
-            objects.pin = FilterTest::pinOf(filter.get());
+            objects.filter = filter.Get();
+            objects.pin = FilterTest::pinOf(filter.Get());
             QVERIFY(objects.pin);
             objects.ipin = static_cast<IPin *>(objects.pin);
             ComPtr<IAMStreamConfig> config;
-            QCOMPARE(filter->QueryInterface(IID_IAMStreamConfig, config.putVoid()), S_OK);
+            QCOMPARE(filter->QueryInterface(IID_IAMStreamConfig, comOutput(config)), S_OK);
             ComPtr<IKsPropertySet> properties;
-            QCOMPARE(filter->QueryInterface(IID_IKsPropertySet, properties.putVoid()), S_OK);
-            objects.config = config.get();
-            objects.properties = properties.get();
+            QCOMPARE(filter->QueryInterface(IID_IKsPropertySet, comOutput(properties)), S_OK);
+            objects.config = config.Get();
+            objects.properties = properties.Get();
 
             QCOMPARE(QString::number(uint(call(objects)), 16), QString::number(uint(expected), 16));
         }

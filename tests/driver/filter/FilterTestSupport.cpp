@@ -112,7 +112,7 @@ ComPtr<IBaseFilter> createFilter()
         return {};
     }
     ComPtr<IBaseFilter> filter;
-    object->NonDelegatingQueryInterface(IID_IBaseFilter, filter.putVoid());
+    object->NonDelegatingQueryInterface(IID_IBaseFilter, comOutput(filter));
     return filter;
 }
 
@@ -132,21 +132,21 @@ VCamGraph::~VCamGraph()
 {
     if (m_control)
         m_control->Stop();
-    m_control.reset();
-    m_graph.reset();
-    m_sinkFilter.reset();
-    m_filter.reset();
+    m_control.Reset();
+    m_graph.Reset();
+    m_sinkFilter.Reset();
+    m_filter.Reset();
 }
 
 HRESULT VCamGraph::build(const QByteArray &placeholder, const AM_MEDIA_TYPE *offered, bool keepBytes)
 {
     m_placeholder = placeholder;
     m_keepBytes = keepBytes;
-    HRESULT hr =
-        CoCreateInstance(CLSID_FilterGraph, NULL, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_graph.putVoid());
+    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, NULL, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                  comOutput(m_graph));
     if (FAILED(hr))
         return hr;
-    m_control = m_graph.query<IMediaControl>(IID_IMediaControl);
+    m_control = queryComPtr<IMediaControl>(m_graph, IID_IMediaControl);
     if (!m_control)
         return E_NOINTERFACE;
     m_filter = createFilter();
@@ -159,11 +159,11 @@ HRESULT VCamGraph::build(const QByteArray &placeholder, const AM_MEDIA_TYPE *off
     m_sink = vistrel::sink::SampleSink::create(options);
     if (m_sink == nullptr)
         return E_OUTOFMEMORY;
-    m_sinkFilter = ComPtr<IBaseFilter>::adopt(m_sink);
+    m_sinkFilter = adoptComPtr<IBaseFilter>(m_sink);
 
-    hr = m_graph->AddFilter(m_filter.get(), L"Vistrel");
+    hr = m_graph->AddFilter(m_filter.Get(), L"Vistrel");
     if (SUCCEEDED(hr))
-        hr = m_graph->AddFilter(m_sinkFilter.get(), L"Sink");
+        hr = m_graph->AddFilter(m_sinkFilter.Get(), L"Sink");
     if (SUCCEEDED(hr))
         hr = m_graph->ConnectDirect(static_cast<IPin *>(pin()), m_sink->inputPin(), NULL);
     return hr;

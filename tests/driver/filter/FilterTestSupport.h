@@ -4,7 +4,7 @@
 
 #include "driver/filter/CVCam.h"
 #include "driver/filter/CVCamStream.h"
-#include "platform/dshow/ComPtr.h"
+#include "platform/windows/ComPtr.h"
 #include "tools/sample-sink/SampleSink.h"
 
 #include <QByteArray>
@@ -14,8 +14,6 @@
 
 #include <functional>
 #include <mutex>
-
-using vistrel::dshow::ComPtr;
 
 namespace FilterTest {
 
@@ -72,9 +70,9 @@ public:
     HRESULT build(const QByteArray &placeholder = QByteArray(), const AM_MEDIA_TYPE *offered = nullptr,
                   bool keepBytes = false);
 
-    IMediaControl *control() const { return m_control.get(); }
-    IBaseFilter *filter() const { return m_filter.get(); }
-    CVCamStream *pin() const { return pinOf(m_filter.get()); }
+    IMediaControl *control() const { return m_control.Get(); }
+    IBaseFilter *filter() const { return m_filter.Get(); }
+    CVCamStream *pin() const { return pinOf(m_filter.Get()); }
     vistrel::sink::SampleSink *sink() const { return m_sink; }
 
     QVector<Sample> samples() const;

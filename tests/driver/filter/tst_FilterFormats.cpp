@@ -78,10 +78,10 @@ private slots:
     {
         ComPtr<IBaseFilter> filter = createFilter();
         QVERIFY(filter);
-        CVCamStream *pin = pinOf(filter.get());
+        CVCamStream *pin = pinOf(filter.Get());
 
         ComPtr<IEnumMediaTypes> types;
-        QCOMPARE(static_cast<IPin *>(pin)->EnumMediaTypes(types.put()), S_OK);
+        QCOMPARE(static_cast<IPin *>(pin)->EnumMediaTypes(types.ReleaseAndGetAddressOf()), S_OK);
         QVector<AM_MEDIA_TYPE *> seen;
         for (;;) {
             AM_MEDIA_TYPE *type = nullptr;
@@ -139,7 +139,7 @@ private slots:
         saveSettings(fps);
         ComPtr<IBaseFilter> filter = createFilter();
         QVERIFY(filter);
-        CVCamStream *pin = pinOf(filter.get());
+        CVCamStream *pin = pinOf(filter.Get());
 
         CMediaType offered;
         QCOMPARE(pin->GetMediaType(0, &offered), S_OK);
@@ -182,14 +182,14 @@ private slots:
             type.mt.cbFormat = 40;
         if (variant == 7)
             type.mt.ResetFormatBuffer();
-        QCOMPARE(pinOf(filter.get())->CheckMediaType(&type.mt), expected);
+        QCOMPARE(pinOf(filter.Get())->CheckMediaType(&type.mt), expected);
     }
 
     void streamCapsAreOneCapabilityForEveryIndex()
     {
         ComPtr<IBaseFilter> filter = createFilter();
         QVERIFY(filter);
-        IAMStreamConfig *config = pinOf(filter.get());
+        IAMStreamConfig *config = pinOf(filter.Get());
 
         int count = 0;
         int size = 0;
@@ -240,7 +240,7 @@ private slots:
         saveSettings(30.0, outputSize);
         ComPtr<IBaseFilter> filter = createFilter();
         QVERIFY(filter);
-        IAMStreamConfig *config = pinOf(filter.get());
+        IAMStreamConfig *config = pinOf(filter.Get());
 
         TestType set(QSize(320, 240), interval);
         QCOMPARE(config->SetFormat(&set.mt), S_OK);
@@ -267,7 +267,7 @@ private slots:
     {
         ComPtr<IBaseFilter> filter = createFilter();
         QVERIFY(filter);
-        IAMStreamConfig *config = pinOf(filter.get());
+        IAMStreamConfig *config = pinOf(filter.Get());
         AM_MEDIA_TYPE *sentinel = reinterpret_cast<AM_MEDIA_TYPE *>(0xdeadbeef);
 
         QCOMPARE(config->SetFormat(nullptr), E_POINTER);
@@ -327,7 +327,7 @@ private slots:
         QFETCH(DWORD, returned);
         ComPtr<IBaseFilter> filter = createFilter();
         QVERIFY(filter);
-        IKsPropertySet *properties = pinOf(filter.get());
+        IKsPropertySet *properties = pinOf(filter.Get());
         const GUID &set = otherSet ? MEDIATYPE_Video : AMPROPSETID_Pin;
 
         GUID category = GUID_NULL;
@@ -351,29 +351,29 @@ private slots:
     {
         ComPtr<IBaseFilter> filter = createFilter();
         QVERIFY(filter);
-        CVCamStream *pin = pinOf(filter.get());
+        CVCamStream *pin = pinOf(filter.Get());
         IPin *pinEntry = pin;
-        CUnknown *filterObject = static_cast<CVCam *>(filter.get());
+        CUnknown *filterObject = static_cast<CVCam *>(filter.Get());
 
         for (const GUID *iid : {&IID_IAMStreamConfig, &IID_IKsPropertySet}) {
             ComPtr<IUnknown> fromPin, fromFilter, fromFilterEntry;
-            QCOMPARE(pinEntry->QueryInterface(*iid, fromPin.putVoid()), S_OK);
-            QCOMPARE(filterObject->NonDelegatingQueryInterface(*iid, fromFilter.putVoid()), S_OK);
-            QCOMPARE(filter->QueryInterface(*iid, fromFilterEntry.putVoid()), S_OK);
-            QVERIFY(fromPin.get() == fromFilter.get());
-            QVERIFY(fromPin.get() == fromFilterEntry.get());
+            QCOMPARE(pinEntry->QueryInterface(*iid, comOutput(fromPin)), S_OK);
+            QCOMPARE(filterObject->NonDelegatingQueryInterface(*iid, comOutput(fromFilter)), S_OK);
+            QCOMPARE(filter->QueryInterface(*iid, comOutput(fromFilterEntry)), S_OK);
+            QVERIFY(fromPin.Get() == fromFilter.Get());
+            QVERIFY(fromPin.Get() == fromFilterEntry.Get());
         }
         {
             ComPtr<IUnknown> config;
-            QCOMPARE(pinEntry->QueryInterface(IID_IAMStreamConfig, config.putVoid()), S_OK);
-            QVERIFY(config.get() == static_cast<IAMStreamConfig *>(pin));
+            QCOMPARE(pinEntry->QueryInterface(IID_IAMStreamConfig, comOutput(config)), S_OK);
+            QVERIFY(config.Get() == static_cast<IAMStreamConfig *>(pin));
 
             // Everything else keeps its own owner: the filter answers for itself, the pin for itself.
             ComPtr<IUnknown> setup, pinFromConfig, none;
-            QCOMPARE(filter->QueryInterface(IID_IAMovieSetup, setup.putVoid()), S_OK);
-            QCOMPARE(static_cast<IAMStreamConfig *>(pin)->QueryInterface(IID_IPin, pinFromConfig.putVoid()),
+            QCOMPARE(filter->QueryInterface(IID_IAMovieSetup, comOutput(setup)), S_OK);
+            QCOMPARE(static_cast<IAMStreamConfig *>(pin)->QueryInterface(IID_IPin, comOutput(pinFromConfig)),
                      S_OK);
-            QVERIFY(pinFromConfig.get() == pinEntry);
+            QVERIFY(pinFromConfig.Get() == pinEntry);
             void *refused = reinterpret_cast<void *>(0xdeadbeef);
             QCOMPARE(filter->QueryInterface(IID_IMemInputPin, &refused), E_NOINTERFACE);
             QVERIFY(refused == nullptr);
@@ -392,7 +392,7 @@ private slots:
     {
         ComPtr<IBaseFilter> filter = createFilter();
         QVERIFY(filter);
-        CVCamStream *pin = pinOf(filter.get());
+        CVCamStream *pin = pinOf(filter.Get());
         QCOMPARE(pin->metaObject()->className(), "CVCamStream");
         QVERIFY(pin->qt_metacast("CSourceStream") == static_cast<CSourceStream *>(pin));
         QVERIFY(pin->qt_metacast("IAMStreamConfig") == static_cast<IAMStreamConfig *>(pin));

@@ -6,8 +6,6 @@
 #include <cstring>
 #include <cwchar>
 
-using vistrel::dshow::ComPtr;
-
 std::atomic<int> TestFilter::liveFilters{0};
 
 AM_MEDIA_TYPE videoType(VIDEOINFOHEADER &format, LONG width, LONG height, const GUID &subtype)
@@ -75,17 +73,17 @@ HRESULT STDMETHODCALLTYPE TestPin::Connect(IPin *pReceivePin, const AM_MEDIA_TYP
         std::memcpy(&m_format, pmt->pbFormat, sizeof(VIDEOINFOHEADER));
         m_type.pbFormat = reinterpret_cast<BYTE *>(&m_format);
     }
-    m_peer = ComPtr<IPin>::share(pReceivePin);
+    m_peer = ComPtr<IPin>(pReceivePin);
     // Pins that take samples get an allocator agreed with them.
-    m_input = m_peer.query<IMemInputPin>(IID_IMemInputPin);
+    m_input = queryComPtr<IMemInputPin>(m_peer, IID_IMemInputPin);
     if (m_input) {
-        hr = m_input->GetAllocator(m_allocator.put());
+        hr = m_input->GetAllocator(m_allocator.ReleaseAndGetAddressOf());
         ALLOCATOR_PROPERTIES request{2, static_cast<LONG>(m_format.bmiHeader.biSizeImage), 1, 0};
         ALLOCATOR_PROPERTIES actual{};
         if (SUCCEEDED(hr))
             hr = m_allocator->SetProperties(&request, &actual);
         if (SUCCEEDED(hr))
-            hr = m_input->NotifyAllocator(m_allocator.get(), FALSE);
+            hr = m_input->NotifyAllocator(m_allocator.Get(), FALSE);
         if (FAILED(hr)) {
             pReceivePin->Disconnect();
             Disconnect();
@@ -108,7 +106,7 @@ HRESULT STDMETHODCALLTYPE TestPin::ReceiveConnection(IPin *pConnector, const AM_
     m_type = *pmt;
     m_type.pbFormat = nullptr;
     m_type.cbFormat = 0;
-    m_peer = ComPtr<IPin>::share(pConnector);
+    m_peer = ComPtr<IPin>(pConnector);
     return S_OK;
 }
 
@@ -116,9 +114,9 @@ HRESULT STDMETHODCALLTYPE TestPin::Disconnect()
 {
     if (!m_peer)
         return S_FALSE;
-    m_peer.reset();
-    m_input.reset();
-    m_allocator.reset();
+    m_peer.Reset();
+    m_input.Reset();
+    m_allocator.Reset();
     return S_OK;
 }
 
@@ -126,7 +124,7 @@ HRESULT STDMETHODCALLTYPE TestPin::ConnectedTo(IPin **pPin)
 {
     if (!pPin)
         return E_POINTER;
-    *pPin = ComPtr<IPin>(m_peer).detach();
+    *pPin = ComPtr<IPin>(m_peer).Detach();
     return *pPin ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
@@ -219,7 +217,7 @@ HRESULT TestPin::deliver(const std::vector<BYTE> &bytes, REFERENCE_TIME start, R
     if (!m_input || !m_allocator)
         return VFW_E_NOT_CONNECTED;
     ComPtr<IMediaSample> sample;
-    HRESULT hr = m_allocator->GetBuffer(sample.put(), nullptr, nullptr, 0);
+    HRESULT hr = m_allocator->GetBuffer(sample.ReleaseAndGetAddressOf(), nullptr, nullptr, 0);
     if (FAILED(hr))
         return hr;
     BYTE *data = nullptr;
@@ -229,7 +227,7 @@ HRESULT TestPin::deliver(const std::vector<BYTE> &bytes, REFERENCE_TIME start, R
     sample->SetActualDataLength(length);
     sample->SetTime(&start, &stop);
     sample->SetSyncPoint(TRUE);
-    return m_input->Receive(sample.get());
+    return m_input->Receive(sample.Get());
 }
 
 HRESULT TestPin::deliverEndOfStream()
@@ -253,7 +251,7 @@ bool TestFilter::notify(LONG code, LONG_PTR param1, LONG_PTR param2)
     if (!m_graph)
         return false;
     ComPtr<IMediaEventSink> sink;
-    if (FAILED(m_graph->QueryInterface(IID_IMediaEventSink, sink.putVoid())))
+    if (FAILED(m_graph->QueryInterface(IID_IMediaEventSink, comOutput(sink))))
         return false;
     return SUCCEEDED(sink->Notify(code, param1, param2));
 }
@@ -349,7 +347,7 @@ HRESULT STDMETHODCALLTYPE TestFilter::EnumPins(IEnumPins **ppEnum)
 {
     if (!ppEnum)
         return E_POINTER;
-    *ppEnum = new vistrel::dshow::PinEnumerator({ComPtr<IPin>::share(&m_pin)});
+    *ppEnum = new vistrel::dshow::PinEnumerator({ComPtr<IPin>(&m_pin)});
     return S_OK;
 }
 

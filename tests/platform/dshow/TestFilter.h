@@ -2,8 +2,8 @@
 // a shared log, and (for an output pin) samples pushed on request through the downstream pin's allocator.
 #pragma once
 
-#include "platform/dshow/ComPtr.h"
 #include "platform/dshow/dshow.h"
+#include "platform/windows/ComPtr.h"
 
 #include <atomic>
 #include <mutex>
@@ -23,7 +23,7 @@ public:
     HRESULT deliverEndOfStream();
     HRESULT commitAllocator();
     void decommitAllocator();
-    IMemAllocator *allocator() const { return m_allocator.get(); }
+    IMemAllocator *allocator() const { return m_allocator.Get(); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -47,9 +47,9 @@ public:
 private:
     TestFilter &m_filter;
     const PIN_DIRECTION m_direction;
-    vistrel::dshow::ComPtr<IPin> m_peer;
-    vistrel::dshow::ComPtr<IMemInputPin> m_input;
-    vistrel::dshow::ComPtr<IMemAllocator> m_allocator;
+    ComPtr<IPin> m_peer;
+    ComPtr<IMemInputPin> m_input;
+    ComPtr<IMemAllocator> m_allocator;
     AM_MEDIA_TYPE m_type{};
     VIDEOINFOHEADER m_format{};
 };

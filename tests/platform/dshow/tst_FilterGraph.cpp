@@ -2,15 +2,13 @@
 // queue.
 #include "ComTestSupport.h"
 #include "TestFilter.h"
-#include "platform/dshow/ComPtr.h"
+#include "platform/windows/ComPtr.h"
 
 #include <QtTest>
 
 #include <future>
 #include <string>
 #include <vector>
-
-using vistrel::dshow::ComPtr;
 
 Q_DECLARE_METATYPE(GUID)
 
@@ -21,7 +19,7 @@ using Log = std::vector<std::string>;
 ComPtr<IGraphBuilder> makeGraph()
 {
     ComPtr<IGraphBuilder> graph;
-    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.putVoid());
+    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, comOutput(graph));
     return graph;
 }
 
@@ -39,15 +37,15 @@ struct Chain
         graph = makeGraph();
         if (!graph)
             return false;
-        control = graph.query<IMediaControl>(IID_IMediaControl);
-        source = ComPtr<TestFilter>::adopt(new TestFilter("source", PINDIR_OUTPUT, &log));
-        renderer = ComPtr<TestFilter>::adopt(new TestFilter("renderer", PINDIR_INPUT, &log));
+        control = queryComPtr<IMediaControl>(graph, IID_IMediaControl);
+        source = adoptComPtr<TestFilter>(new TestFilter("source", PINDIR_OUTPUT, &log));
+        renderer = adoptComPtr<TestFilter>(new TestFilter("renderer", PINDIR_INPUT, &log));
         if (rendererFirst) {
-            graph->AddFilter(renderer.get(), L"renderer");
-            graph->AddFilter(source.get(), L"source");
+            graph->AddFilter(renderer.Get(), L"renderer");
+            graph->AddFilter(source.Get(), L"source");
         } else {
-            graph->AddFilter(source.get(), L"source");
-            graph->AddFilter(renderer.get(), L"renderer");
+            graph->AddFilter(source.Get(), L"source");
+            graph->AddFilter(renderer.Get(), L"renderer");
         }
         return control && graph->ConnectDirect(source->pin(), renderer->pin(), nullptr) == S_OK;
     }
@@ -130,7 +128,7 @@ private slots:
         Chain chain;
         QVERIFY(chain.build(false));
         ComPtr<TestFilter> outsider =
-            ComPtr<TestFilter>::adopt(new TestFilter("outsider", PINDIR_INPUT, nullptr));
+            adoptComPtr<TestFilter>(new TestFilter("outsider", PINDIR_INPUT, nullptr));
         QCOMPARE(chain.graph->ConnectDirect(chain.source->pin(), outsider->pin(), nullptr),
                  VFW_E_NOT_IN_GRAPH);
         QCOMPARE(chain.graph->ConnectDirect(chain.renderer->pin(), chain.source->pin(), nullptr),
@@ -140,15 +138,15 @@ private slots:
         // Reconnect lets go at both ends and connects the same pins again.
         QCOMPARE(chain.graph->Reconnect(chain.renderer->pin()), S_OK);
         ComPtr<IPin> peer;
-        QCOMPARE(chain.source->pin()->ConnectedTo(peer.put()), S_OK);
-        QCOMPARE(peer.get(), static_cast<IPin *>(chain.renderer->pin()));
-        peer.reset();
+        QCOMPARE(chain.source->pin()->ConnectedTo(peer.ReleaseAndGetAddressOf()), S_OK);
+        QCOMPARE(peer.Get(), static_cast<IPin *>(chain.renderer->pin()));
+        peer.Reset();
 
         QCOMPARE(chain.control->Run(), S_OK);
         QCOMPARE(chain.graph->Reconnect(chain.source->pin()), VFW_E_NOT_STOPPED);
         QCOMPARE(chain.graph->ConnectDirect(chain.source->pin(), chain.renderer->pin(), nullptr),
                  VFW_E_NOT_STOPPED);
-        QCOMPARE(chain.graph->RemoveFilter(chain.source.get()), VFW_E_NOT_STOPPED);
+        QCOMPARE(chain.graph->RemoveFilter(chain.source.Get()), VFW_E_NOT_STOPPED);
         QCOMPARE(chain.control->Stop(), S_OK);
 
         QCOMPARE(chain.graph->Disconnect(chain.source->pin()), S_OK);
@@ -160,44 +158,44 @@ private slots:
     {
         ComPtr<IGraphBuilder> graph = makeGraph();
         QVERIFY(graph);
-        ComPtr<TestFilter> a = ComPtr<TestFilter>::adopt(new TestFilter("a", PINDIR_OUTPUT, nullptr));
-        ComPtr<TestFilter> b = ComPtr<TestFilter>::adopt(new TestFilter("b", PINDIR_INPUT, nullptr));
-        QCOMPARE(graph->AddFilter(a.get(), L"Camera"), S_OK);
-        QCOMPARE(graph->AddFilter(a.get(), L"Again"), E_INVALIDARG);
-        QCOMPARE(graph->AddFilter(b.get(), L"Camera"), VFW_S_DUPLICATE_NAME);
-        QCOMPARE(referenceCount(a.get()), ULONG(2));
+        ComPtr<TestFilter> a = adoptComPtr<TestFilter>(new TestFilter("a", PINDIR_OUTPUT, nullptr));
+        ComPtr<TestFilter> b = adoptComPtr<TestFilter>(new TestFilter("b", PINDIR_INPUT, nullptr));
+        QCOMPARE(graph->AddFilter(a.Get(), L"Camera"), S_OK);
+        QCOMPARE(graph->AddFilter(a.Get(), L"Again"), E_INVALIDARG);
+        QCOMPARE(graph->AddFilter(b.Get(), L"Camera"), VFW_S_DUPLICATE_NAME);
+        QCOMPARE(referenceCount(a.Get()), ULONG(2));
 
         IBaseFilter *found = sentinel<IBaseFilter>();
         QCOMPARE(graph->FindFilterByName(L"Camera", &found), S_OK);
-        QCOMPARE(found, static_cast<IBaseFilter *>(a.get()));
+        QCOMPARE(found, static_cast<IBaseFilter *>(a.Get()));
         found->Release();
         QCOMPARE(graph->FindFilterByName(L"Nothing", &found), VFW_E_NOT_FOUND);
         QVERIFY(found == nullptr);
 
         ComPtr<IEnumFilters> filters;
-        QCOMPARE(graph->EnumFilters(filters.put()), S_OK);
+        QCOMPARE(graph->EnumFilters(filters.ReleaseAndGetAddressOf()), S_OK);
         IBaseFilter *listed[3] = {};
         ULONG fetched = 0;
         QCOMPARE(filters->Next(3, listed, &fetched), S_FALSE);
         QCOMPARE(fetched, ULONG(2));
         for (ULONG i = 0; i < fetched; ++i)
             listed[i]->Release();
-        filters.reset();
-        QCOMPARE(referenceCount(a.get()), ULONG(2));
+        filters.Reset();
+        QCOMPARE(referenceCount(a.Get()), ULONG(2));
 
         QCOMPARE(graph->ConnectDirect(a->pin(), b->pin(), nullptr), S_OK);
-        QCOMPARE(graph->RemoveFilter(b.get()), S_OK);
+        QCOMPARE(graph->RemoveFilter(b.Get()), S_OK);
         ComPtr<IPin> peer;
-        QCOMPARE(a->pin()->ConnectedTo(peer.put()), VFW_E_NOT_CONNECTED);
-        QCOMPARE(graph->RemoveFilter(b.get()), VFW_E_NOT_FOUND);
-        QCOMPARE(referenceCount(b.get()), ULONG(1));
+        QCOMPARE(a->pin()->ConnectedTo(peer.ReleaseAndGetAddressOf()), VFW_E_NOT_CONNECTED);
+        QCOMPARE(graph->RemoveFilter(b.Get()), VFW_E_NOT_FOUND);
+        QCOMPARE(referenceCount(b.Get()), ULONG(1));
     }
 
     void eventsAreQueuedInOrder()
     {
         Chain chain;
         QVERIFY(chain.build(false));
-        ComPtr<IMediaEvent> events = chain.graph.query<IMediaEvent>(IID_IMediaEvent);
+        ComPtr<IMediaEvent> events = queryComPtr<IMediaEvent>(chain.graph, IID_IMediaEvent);
         QVERIFY(events);
         OAEVENT handle = 0;
         QCOMPARE(events->GetEventHandle(&handle), S_OK);
@@ -227,7 +225,7 @@ private slots:
     {
         Chain chain;
         QVERIFY(chain.build(false));
-        ComPtr<IMediaEvent> events = chain.graph.query<IMediaEvent>(IID_IMediaEvent);
+        ComPtr<IMediaEvent> events = queryComPtr<IMediaEvent>(chain.graph, IID_IMediaEvent);
         QVERIFY(events);
         LONG code = -1;
         // Nothing can complete a stopped graph: the answer comes at once rather than never.
@@ -241,7 +239,7 @@ private slots:
             const HRESULT hr = events->WaitForCompletion(-1, &completed);
             return std::make_pair(hr, completed);
         });
-        TestFilter *renderer = chain.renderer.get();
+        TestFilter *renderer = chain.renderer.Get();
         auto reporting =
             std::async(std::launch::async, [renderer] { renderer->notify(EC_COMPLETE, S_OK, 0); });
         QCOMPARE(waiting.wait_for(std::chrono::minutes(5)), std::future_status::ready);
@@ -255,11 +253,11 @@ private slots:
         Chain chain;
         QVERIFY(chain.build(false));
         QCOMPARE(chain.control->Run(), S_OK);
-        chain.source.reset();
-        chain.renderer.reset();
-        chain.control.reset();
+        chain.source.Reset();
+        chain.renderer.Reset();
+        chain.control.Reset();
         // The connection holds the two filters together; the graph must break it as it goes.
-        chain.graph.reset();
+        chain.graph.Reset();
         QCOMPARE(TestFilter::liveFilters.load(), 0);
         QCOMPARE(toStrings(chain.log).mid(chain.log.size() - 2),
                  QStringList({"renderer.Stop", "source.Stop"}));
@@ -290,11 +288,11 @@ private slots:
         if (answer) {
             // Every interface leads back to the same identity.
             ComPtr<IUnknown> identity;
-            static_cast<IUnknown *>(answer)->QueryInterface(IID_IUnknown, identity.putVoid());
-            QCOMPARE(identity.get(), static_cast<IUnknown *>(graph.get()));
+            static_cast<IUnknown *>(answer)->QueryInterface(IID_IUnknown, comOutput(identity));
+            QCOMPARE(identity.Get(), static_cast<IUnknown *>(graph.Get()));
             static_cast<IUnknown *>(answer)->Release();
         }
-        QCOMPARE(referenceCount(graph.get()), ULONG(1));
+        QCOMPARE(referenceCount(graph.Get()), ULONG(1));
     }
 };
 

@@ -1,9 +1,9 @@
 // Filter mapper and device enumeration through the registry: register, find by friendly name, bind,
 // unregister.
 #include "ComTestSupport.h"
-#include "platform/dshow/ComPtr.h"
 #include "platform/dshow/FilterData.h"
 #include "platform/dshow/RegistryKey.h"
+#include "platform/windows/ComPtr.h"
 
 #include <QtTest>
 
@@ -39,7 +39,7 @@ ComPtr<IFilterMapper2> makeMapper()
 {
     ComPtr<IFilterMapper2> mapper;
     CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                     mapper.putVoid());
+                     comOutput(mapper));
     return mapper;
 }
 
@@ -61,7 +61,7 @@ std::vector<std::pair<std::wstring, std::wstring>> listCategory(REFCLSID categor
     std::vector<std::pair<std::wstring, std::wstring>> found;
     ComPtr<ICreateDevEnum> devices;
     CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                     devices.putVoid());
+                     comOutput(devices));
     IEnumMoniker *monikers = sentinel<IEnumMoniker>();
     *result = devices ? devices->CreateClassEnumerator(category, &monikers, flags) : E_FAIL;
     if (*result != S_OK) {
@@ -69,12 +69,12 @@ std::vector<std::pair<std::wstring, std::wstring>> listCategory(REFCLSID categor
             *result = E_UNEXPECTED; // S_FALSE must come with a null enumerator
         return found;
     }
-    ComPtr<IEnumMoniker> owned = ComPtr<IEnumMoniker>::adopt(monikers);
+    ComPtr<IEnumMoniker> owned = adoptComPtr<IEnumMoniker>(monikers);
     ComPtr<IMoniker> moniker;
-    while (owned->Next(1, moniker.put(), nullptr) == S_OK) {
+    while (owned->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
         ComPtr<IPropertyBag> bag;
-        if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid())))
-            found.emplace_back(readString(bag.get(), L"FriendlyName"), readString(bag.get(), L"CLSID"));
+        if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, comOutput(bag))))
+            found.emplace_back(readString(bag.Get(), L"FriendlyName"), readString(bag.Get(), L"CLSID"));
     }
     return found;
 }
@@ -177,14 +177,14 @@ private slots:
         QVERIFY(mapper);
         const REGFILTER2 filter = versionOne(MERIT_NORMAL);
         ComPtr<IMoniker> moniker;
-        QCOMPARE(mapper->RegisterFilter(CLSID_MemoryAllocator, L"Allocator", moniker.put(),
+        QCOMPARE(mapper->RegisterFilter(CLSID_MemoryAllocator, L"Allocator", moniker.ReleaseAndGetAddressOf(),
                                         &CLSID_VideoInputDeviceCategory, L"allocator-entry", &filter),
                  S_OK);
         ComPtr<IMemAllocator> allocator;
-        QCOMPARE(moniker->BindToObject(nullptr, nullptr, IID_IMemAllocator, allocator.putVoid()), S_OK);
+        QCOMPARE(moniker->BindToObject(nullptr, nullptr, IID_IMemAllocator, comOutput(allocator)), S_OK);
         QVERIFY(allocator);
         ComPtr<IPropertyBag> bag;
-        QCOMPARE(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.putVoid()), S_OK);
+        QCOMPARE(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, comOutput(bag)), S_OK);
         VARIANT value;
         VariantInit(&value);
         QCOMPARE(bag->Read(L"NoSuchValue", &value, nullptr), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));

@@ -1,14 +1,12 @@
 // The memory allocator and its samples: properties, commit and decommit, blocking GetBuffer, recycling and
 // reference counts.
 #include "ComTestSupport.h"
-#include "platform/dshow/ComPtr.h"
+#include "platform/windows/ComPtr.h"
 
 #include <QtTest>
 
 #include <future>
 #include <thread>
-
-using vistrel::dshow::ComPtr;
 
 Q_DECLARE_METATYPE(GUID)
 
@@ -21,7 +19,7 @@ private:
     {
         ComPtr<IMemAllocator> allocator;
         if (FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                    allocator.putVoid())))
+                                    comOutput(allocator))))
             return {};
         ALLOCATOR_PROPERTIES request{buffers, size, 1, 0};
         ALLOCATOR_PROPERTIES actual{};
@@ -61,7 +59,7 @@ private slots:
         QFETCH(LONG, actualSize);
         ComPtr<IMemAllocator> allocator;
         QCOMPARE(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                  allocator.putVoid()),
+                                  comOutput(allocator)),
                  S_OK);
         ALLOCATOR_PROPERTIES request{buffers, size, align, prefix};
         ALLOCATOR_PROPERTIES actual{};
@@ -71,7 +69,7 @@ private slots:
             QCOMPARE(actual.cBuffers, buffers);
             QCOMPARE(allocator->Commit(), S_OK);
             ComPtr<IMediaSample> sample;
-            QCOMPARE(allocator->GetBuffer(sample.put(), nullptr, nullptr, 0), S_OK);
+            QCOMPARE(allocator->GetBuffer(sample.ReleaseAndGetAddressOf(), nullptr, nullptr, 0), S_OK);
             BYTE *data = nullptr;
             QCOMPARE(sample->GetPointer(&data), S_OK);
             QCOMPARE(reinterpret_cast<uintptr_t>(data - prefix) % static_cast<uintptr_t>(align),
@@ -84,7 +82,7 @@ private slots:
     {
         ComPtr<IMemAllocator> allocator;
         QCOMPARE(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                  allocator.putVoid()),
+                                  comOutput(allocator)),
                  S_OK);
         QCOMPARE(allocator->Commit(), VFW_E_SIZENOTSET);
         IMediaSample *sample = sentinel<IMediaSample>();
@@ -110,7 +108,7 @@ private slots:
         QVERIFY(allocator);
         QCOMPARE(allocator->Commit(), S_OK);
         ComPtr<IMediaSample> first;
-        QCOMPARE(allocator->GetBuffer(first.put(), nullptr, nullptr, 0), S_OK);
+        QCOMPARE(allocator->GetBuffer(first.ReleaseAndGetAddressOf(), nullptr, nullptr, 0), S_OK);
         BYTE *firstData = nullptr;
         first->GetPointer(&firstData);
         // The pool is empty now...
@@ -128,7 +126,7 @@ private slots:
             }
             return std::make_pair(hr, data);
         });
-        first.reset();
+        first.Reset();
         QCOMPARE(waiting.wait_for(std::chrono::minutes(5)), std::future_status::ready);
         const auto [hr, data] = waiting.get();
         QCOMPARE(hr, S_OK);
@@ -141,7 +139,7 @@ private slots:
         QVERIFY(allocator);
         QCOMPARE(allocator->Commit(), S_OK);
         ComPtr<IMediaSample> held;
-        QCOMPARE(allocator->GetBuffer(held.put(), nullptr, nullptr, 0), S_OK);
+        QCOMPARE(allocator->GetBuffer(held.ReleaseAndGetAddressOf(), nullptr, nullptr, 0), S_OK);
         std::promise<void> calling;
         auto waiting = std::async(std::launch::async, [&] {
             IMediaSample *sample = sentinel<IMediaSample>();
@@ -156,7 +154,7 @@ private slots:
 
         // The buffers outlive the decommit while a sample is out, and go with its release.
         const LONG withSample = VistrelDShowLiveObjects();
-        held.reset();
+        held.Reset();
         QCOMPARE(VistrelDShowLiveObjects(), withSample - 1);
     }
 
@@ -187,7 +185,7 @@ private slots:
             QCOMPARE(worker.wait_for(std::chrono::minutes(5)), std::future_status::ready);
             QCOMPARE(worker.get(), 500);
         }
-        QCOMPARE(referenceCount(allocator.get()), ULONG(1));
+        QCOMPARE(referenceCount(allocator.Get()), ULONG(1));
     }
 
     void samplesComeBackReset()
@@ -197,9 +195,9 @@ private slots:
         QCOMPARE(allocator->Commit(), S_OK);
         ComPtr<IMediaSample> a;
         ComPtr<IMediaSample> b;
-        QCOMPARE(allocator->GetBuffer(a.put(), nullptr, nullptr, 0), S_OK);
-        QCOMPARE(allocator->GetBuffer(b.put(), nullptr, nullptr, 0), S_OK);
-        QVERIFY(a.get() != b.get());
+        QCOMPARE(allocator->GetBuffer(a.ReleaseAndGetAddressOf(), nullptr, nullptr, 0), S_OK);
+        QCOMPARE(allocator->GetBuffer(b.ReleaseAndGetAddressOf(), nullptr, nullptr, 0), S_OK);
+        QVERIFY(a.Get() != b.Get());
         REFERENCE_TIME start = 10;
         REFERENCE_TIME stop = 20;
         a->SetTime(&start, &stop);
@@ -207,18 +205,18 @@ private slots:
         a->SetDiscontinuity(TRUE);
         a->SetPreroll(TRUE);
         a->SetActualDataLength(3);
-        IMediaSample *recycled = a.get();
-        a.reset();
+        IMediaSample *recycled = a.Get();
+        a.Reset();
 
         ComPtr<IMediaSample> c;
-        QCOMPARE(allocator->GetBuffer(c.put(), nullptr, nullptr, 0), S_OK);
-        QCOMPARE(c.get(), recycled);
+        QCOMPARE(allocator->GetBuffer(c.ReleaseAndGetAddressOf(), nullptr, nullptr, 0), S_OK);
+        QCOMPARE(c.Get(), recycled);
         QCOMPARE(c->GetTime(&start, &stop), VFW_E_SAMPLE_TIME_NOT_SET);
         QCOMPARE(c->IsSyncPoint(), S_FALSE);
         QCOMPARE(c->IsDiscontinuity(), S_FALSE);
         QCOMPARE(c->IsPreroll(), S_FALSE);
         QCOMPARE(c->GetActualDataLength(), c->GetSize());
-        QCOMPARE(referenceCount(c.get()), ULONG(1));
+        QCOMPARE(referenceCount(c.Get()), ULONG(1));
     }
 
     void outstandingSampleKeepsItsAllocator()
@@ -227,14 +225,14 @@ private slots:
         QVERIFY(allocator);
         QCOMPARE(allocator->Commit(), S_OK);
         ComPtr<IMediaSample> sample;
-        QCOMPARE(allocator->GetBuffer(sample.put(), nullptr, nullptr, 0), S_OK);
-        QCOMPARE(referenceCount(allocator.get()), ULONG(2));
-        allocator.reset();
+        QCOMPARE(allocator->GetBuffer(sample.ReleaseAndGetAddressOf(), nullptr, nullptr, 0), S_OK);
+        QCOMPARE(referenceCount(allocator.Get()), ULONG(2));
+        allocator.Reset();
         BYTE *data = nullptr;
         QCOMPARE(sample->GetPointer(&data), S_OK);
         data[15] = 0x5a; // still the sample's own memory
         QVERIFY(VistrelDShowLiveObjects() > 0);
-        sample.reset(); // the last sample takes its allocator along
+        sample.Reset(); // the last sample takes its allocator along
     }
 
     void sampleProperties()
@@ -243,7 +241,7 @@ private slots:
         QVERIFY(allocator);
         QCOMPARE(allocator->Commit(), S_OK);
         ComPtr<IMediaSample> sample;
-        QCOMPARE(allocator->GetBuffer(sample.put(), nullptr, nullptr, 0), S_OK);
+        QCOMPARE(allocator->GetBuffer(sample.ReleaseAndGetAddressOf(), nullptr, nullptr, 0), S_OK);
 
         REFERENCE_TIME start = 100;
         REFERENCE_TIME stop = 0;
@@ -301,24 +299,24 @@ private slots:
         QFETCH(bool, answered);
         ComPtr<IUnknown> allocator;
         QCOMPARE(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                  allocator.putVoid()),
+                                  comOutput(allocator)),
                  S_OK);
         void *answer = sentinel<void>();
         QCOMPARE(allocator->QueryInterface(iid, &answer), answered ? S_OK : E_NOINTERFACE);
         QCOMPARE(answer != nullptr, answered);
         if (answer)
             static_cast<IUnknown *>(answer)->Release();
-        QCOMPARE(referenceCount(allocator.get()), ULONG(1));
+        QCOMPARE(referenceCount(allocator.Get()), ULONG(1));
     }
 
     void aggregationIsRefused()
     {
         ComPtr<IUnknown> outer;
         QCOMPARE(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                  outer.putVoid()),
+                                  comOutput(outer)),
                  S_OK);
         IUnknown *inner = sentinel<IUnknown>();
-        QCOMPARE(CoCreateInstance(CLSID_MemoryAllocator, outer.get(), CLSCTX_INPROC_SERVER, IID_IUnknown,
+        QCOMPARE(CoCreateInstance(CLSID_MemoryAllocator, outer.Get(), CLSCTX_INPROC_SERVER, IID_IUnknown,
                                   reinterpret_cast<void **>(&inner)),
                  CLASS_E_NOAGGREGATION);
         QVERIFY(inner == nullptr);

@@ -1,6 +1,6 @@
 // The sample sink: accepting and refusing connections, receiving samples from a hand-written output pin,
 // end of stream and completion, and releasing a blocked sender when it stops.
-#include "platform/dshow/ComPtr.h"
+#include "platform/windows/ComPtr.h"
 #include "tests/platform/dshow/ComTestSupport.h"
 #include "tests/platform/dshow/TestFilter.h"
 #include "tools/sample-sink/SampleSink.h"
@@ -57,16 +57,16 @@ struct Rig
                 received.push_back(copy);
             };
         }
-        sink = ComPtr<SampleSink>::adopt(SampleSink::create(options));
-        source = ComPtr<TestFilter>::adopt(new TestFilter("source", PINDIR_OUTPUT, nullptr));
+        sink = adoptComPtr<SampleSink>(SampleSink::create(options));
+        source = adoptComPtr<TestFilter>(new TestFilter("source", PINDIR_OUTPUT, nullptr));
         CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                         graph.putVoid());
+                         comOutput(graph));
         if (!sink || !graph)
             return false;
-        control = graph.query<IMediaControl>(IID_IMediaControl);
-        events = graph.query<IMediaEvent>(IID_IMediaEvent);
-        graph->AddFilter(source.get(), L"source");
-        graph->AddFilter(sink.get(), L"sink");
+        control = queryComPtr<IMediaControl>(graph, IID_IMediaControl);
+        events = queryComPtr<IMediaEvent>(graph, IID_IMediaEvent);
+        graph->AddFilter(source.Get(), L"source");
+        graph->AddFilter(sink.Get(), L"sink");
         const AM_MEDIA_TYPE type = videoType(format, 4, 2);
         return graph->ConnectDirect(source->pin(), sink->inputPin(), &type) == S_OK;
     }
@@ -164,9 +164,8 @@ private slots:
         SampleSinkOptions options;
         options.subtype = MEDIASUBTYPE_RGB24;
         options.formatType = FORMAT_VideoInfo;
-        ComPtr<SampleSink> sink = ComPtr<SampleSink>::adopt(SampleSink::create(options));
-        ComPtr<TestFilter> source =
-            ComPtr<TestFilter>::adopt(new TestFilter("source", PINDIR_OUTPUT, nullptr));
+        ComPtr<SampleSink> sink = adoptComPtr<SampleSink>(SampleSink::create(options));
+        ComPtr<TestFilter> source = adoptComPtr<TestFilter>(new TestFilter("source", PINDIR_OUTPUT, nullptr));
         VIDEOINFOHEADER header{};
         AM_MEDIA_TYPE type = videoType(header, 8, 8, subtype);
         type.majortype = major;
@@ -179,7 +178,7 @@ private slots:
             QCOMPARE(sink->inputPin()->Disconnect(), S_OK);
         }
         QCOMPARE(sink->inputPin()->Disconnect(), S_FALSE);
-        QCOMPARE(referenceCount(source.get()), ULONG(1));
+        QCOMPARE(referenceCount(source.Get()), ULONG(1));
     }
 
     void refusesSamplesItCannotTake()
@@ -191,20 +190,20 @@ private slots:
         IMemAllocator *allocator = rig.source->pin()->allocator();
         QCOMPARE(allocator->Commit(), S_OK);
         ComPtr<IMediaSample> sample;
-        QCOMPARE(allocator->GetBuffer(sample.put(), nullptr, nullptr, 0), S_OK);
+        QCOMPARE(allocator->GetBuffer(sample.ReleaseAndGetAddressOf(), nullptr, nullptr, 0), S_OK);
         ComPtr<IMemInputPin> input =
-            ComPtr<IPin>::share(rig.sink->inputPin()).query<IMemInputPin>(IID_IMemInputPin);
+            queryComPtr<IMemInputPin>(ComPtr<IPin>(rig.sink->inputPin()), IID_IMemInputPin);
         QVERIFY(input);
-        QCOMPARE(input->Receive(sample.get()), VFW_E_WRONG_STATE);
+        QCOMPARE(input->Receive(sample.Get()), VFW_E_WRONG_STATE);
         QCOMPARE(input->Receive(nullptr), E_POINTER);
 
         QCOMPARE(rig.control->Pause(), S_OK);
-        QCOMPARE(input->Receive(sample.get()), S_OK);
+        QCOMPARE(input->Receive(sample.Get()), S_OK);
         QCOMPARE(input->ReceiveCanBlock(), S_FALSE);
         // After end of stream nothing more is taken until the next stop.
         QCOMPARE(rig.sink->inputPin()->EndOfStream(), S_OK);
-        QCOMPARE(input->Receive(sample.get()), VFW_E_SAMPLE_REJECTED_EOS);
-        sample.reset();
+        QCOMPARE(input->Receive(sample.Get()), VFW_E_SAMPLE_REJECTED_EOS);
+        sample.Reset();
         QCOMPARE(rig.control->Stop(), S_OK);
         QCOMPARE(rig.control->Run(), S_OK);
         QCOMPARE(rig.source->pin()->deliver({1, 2, 3}, 0, 1), S_OK);
@@ -227,7 +226,7 @@ private slots:
         QCOMPARE(rig.control->Run(), S_OK);
         QCOMPARE(rig.events->GetEvent(&code, &first, &second, 300000), S_OK);
         QCOMPARE(code, LONG(EC_COMPLETE));
-        QCOMPARE(second, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter *>(rig.sink.get())));
+        QCOMPARE(second, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter *>(rig.sink.Get())));
 
         QCOMPARE(rig.control->Stop(), S_OK);
         QCOMPARE(rig.control->Run(), S_OK);
@@ -246,8 +245,8 @@ private slots:
         IMemAllocator *allocator = rig.source->pin()->allocator();
         ComPtr<IMediaSample> first;
         ComPtr<IMediaSample> second;
-        QCOMPARE(allocator->GetBuffer(first.put(), nullptr, nullptr, 0), S_OK);
-        QCOMPARE(allocator->GetBuffer(second.put(), nullptr, nullptr, 0), S_OK);
+        QCOMPARE(allocator->GetBuffer(first.ReleaseAndGetAddressOf(), nullptr, nullptr, 0), S_OK);
+        QCOMPARE(allocator->GetBuffer(second.ReleaseAndGetAddressOf(), nullptr, nullptr, 0), S_OK);
         std::promise<void> calling;
         auto sender = std::async(std::launch::async, [&] {
             calling.set_value();
@@ -277,7 +276,7 @@ private slots:
         const AM_MEDIA_TYPE offered = videoType(header, 16, 16);
         SampleSinkOptions options;
         options.offeredType = &offered;
-        ComPtr<SampleSink> sink = ComPtr<SampleSink>::adopt(SampleSink::create(options));
+        ComPtr<SampleSink> sink = adoptComPtr<SampleSink>(SampleSink::create(options));
         QVERIFY(sink);
         IPin *pin = sink->inputPin();
 
@@ -290,14 +289,14 @@ private slots:
         CoTaskMemFree(id);
         PIN_INFO info{};
         QCOMPARE(pin->QueryPinInfo(&info), S_OK);
-        QCOMPARE(info.pFilter, static_cast<IBaseFilter *>(sink.get()));
+        QCOMPARE(info.pFilter, static_cast<IBaseFilter *>(sink.Get()));
         info.pFilter->Release();
         IPin *peer = sentinel<IPin>();
         QCOMPARE(pin->ConnectedTo(&peer), VFW_E_NOT_CONNECTED);
         QVERIFY(peer == nullptr);
 
         ComPtr<IEnumMediaTypes> types;
-        QCOMPARE(pin->EnumMediaTypes(types.put()), S_OK);
+        QCOMPARE(pin->EnumMediaTypes(types.ReleaseAndGetAddressOf()), S_OK);
         AM_MEDIA_TYPE *listed[2] = {};
         ULONG fetched = 0;
         QCOMPARE(types->Next(2, listed, &fetched), S_FALSE);
@@ -305,7 +304,7 @@ private slots:
         QCOMPARE(reinterpret_cast<VIDEOINFOHEADER *>(listed[0]->pbFormat)->bmiHeader.biWidth, LONG(16));
         CoTaskMemFree(listed[0]->pbFormat);
         CoTaskMemFree(listed[0]);
-        types.reset();
+        types.Reset();
 
         IPin *found = sentinel<IPin>();
         QCOMPARE(sink->FindPin(L"In", &found), S_OK);
@@ -314,18 +313,18 @@ private slots:
         QCOMPARE(sink->FindPin(L"Out", &found), VFW_E_NOT_FOUND);
         QVERIFY(found == nullptr);
         ComPtr<IEnumPins> pins;
-        QCOMPARE(sink->EnumPins(pins.put()), S_OK);
+        QCOMPARE(sink->EnumPins(pins.ReleaseAndGetAddressOf()), S_OK);
         ComPtr<IPin> only;
-        QCOMPARE(pins->Next(1, only.put(), nullptr), S_OK);
-        QCOMPARE(only.get(), pin);
-        QCOMPARE(pins->Next(1, only.put(), nullptr), S_FALSE);
-        pins.reset();
-        QCOMPARE(referenceCount(sink.get()), ULONG(1));
+        QCOMPARE(pins->Next(1, only.ReleaseAndGetAddressOf(), nullptr), S_OK);
+        QCOMPARE(only.Get(), pin);
+        QCOMPARE(pins->Next(1, only.ReleaseAndGetAddressOf(), nullptr), S_FALSE);
+        pins.Reset();
+        QCOMPARE(referenceCount(sink.Get()), ULONG(1));
 
         // The pin is the sink's: its references are the filter's.
-        ComPtr<IMemInputPin> input = ComPtr<IPin>::share(pin).query<IMemInputPin>(IID_IMemInputPin);
+        ComPtr<IMemInputPin> input = queryComPtr<IMemInputPin>(ComPtr<IPin>(pin), IID_IMemInputPin);
         QVERIFY(input);
-        QCOMPARE(referenceCount(sink.get()), ULONG(2));
+        QCOMPARE(referenceCount(sink.Get()), ULONG(2));
         void *other = sentinel<void>();
         QCOMPARE(pin->QueryInterface(IID_IBaseFilter, &other), E_NOINTERFACE);
         QVERIFY(other == nullptr);

@@ -4,34 +4,34 @@ TestGraph::~TestGraph()
 {
     if (m_control)
         m_control->Stop();
-    m_events.reset();
-    m_control.reset();
-    m_graph.reset();
-    m_sinkFilter.reset();
-    m_sourceFilter.reset();
+    m_events.Reset();
+    m_control.Reset();
+    m_graph.Reset();
+    m_sinkFilter.Reset();
+    m_sourceFilter.Reset();
 }
 
 HRESULT TestGraph::build(int pinCount, bool connect, const vistrel::sink::SampleSinkOptions &sinkOptions)
 {
-    HRESULT hr =
-        CoCreateInstance(CLSID_FilterGraph, NULL, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_graph.putVoid());
+    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, NULL, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                  comOutput(m_graph));
     if (FAILED(hr))
         return hr;
-    m_control = m_graph.query<IMediaControl>(IID_IMediaControl);
-    m_events = m_graph.query<IMediaEvent>(IID_IMediaEvent);
+    m_control = queryComPtr<IMediaControl>(m_graph, IID_IMediaControl);
+    m_events = queryComPtr<IMediaEvent>(m_graph, IID_IMediaEvent);
     if (!m_control || !m_events)
         return E_NOINTERFACE;
 
     m_source = makeTestFilter(pinCount, &m_probes);
-    m_sourceFilter = ComPtr<IBaseFilter>::adopt(static_cast<IBaseFilter *>(m_source));
+    m_sourceFilter = adoptComPtr<IBaseFilter>(static_cast<IBaseFilter *>(m_source));
     m_sink = SampleSink::create(sinkOptions);
     if (m_sink == nullptr)
         return E_OUTOFMEMORY;
-    m_sinkFilter = ComPtr<IBaseFilter>::adopt(m_sink);
+    m_sinkFilter = adoptComPtr<IBaseFilter>(m_sink);
 
-    hr = m_graph->AddFilter(m_sourceFilter.get(), L"Source");
+    hr = m_graph->AddFilter(m_sourceFilter.Get(), L"Source");
     if (SUCCEEDED(hr))
-        hr = m_graph->AddFilter(m_sinkFilter.get(), L"Sink");
+        hr = m_graph->AddFilter(m_sinkFilter.Get(), L"Sink");
     if (SUCCEEDED(hr) && connect)
         hr = m_graph->ConnectDirect(pin(0), m_sink->inputPin(), NULL);
     return hr;

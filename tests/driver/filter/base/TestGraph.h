@@ -1,14 +1,13 @@
 // A real filter graph for the tests: the test source filter connected to the platform's sample sink.
 #pragma once
 
-#include "platform/dshow/ComPtr.h"
+#include "platform/windows/ComPtr.h"
 #include "tests/driver/filter/base/TestSourceFilter.h"
 #include "tools/sample-sink/SampleSink.h"
 
 #include <memory>
 #include <vector>
 
-using vistrel::dshow::ComPtr;
 using vistrel::sink::SampleSink;
 
 class TestGraph
@@ -29,8 +28,8 @@ public:
     TestSourcePin *pin(int index) const { return m_source->pin(index); }
     StreamProbe &probe(int index) const { return *m_probes.at(index); }
     SampleSink *sink() const { return m_sink; }
-    IGraphBuilder *graph() const { return m_graph.get(); }
-    IMediaControl *control() const { return m_control.get(); }
+    IGraphBuilder *graph() const { return m_graph.Get(); }
+    IMediaControl *control() const { return m_control.Get(); }
 
 private:
     ComPtr<IGraphBuilder> m_graph;

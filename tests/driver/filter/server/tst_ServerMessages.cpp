@@ -1,7 +1,7 @@
 // The driver's log lines reach the message handler that the host had installed when it loaded the
 // driver, and the host keeps a working handler after the driver is unloaded.
-#include "platform/dshow/ComPtr.h"
 #include "platform/dshow/dshow.h"
+#include "platform/windows/ComPtr.h"
 #include "tests/driver/filter/server/ServerTestSupport.h"
 #include "tools/sample-sink/SampleSink.h"
 
@@ -12,7 +12,6 @@
 #include <dlfcn.h>
 #include <mutex>
 
-using vistrel::dshow::ComPtr;
 using vistrel::sink::SampleSink;
 
 namespace {
@@ -66,9 +65,9 @@ bool driverLoaded()
 ComPtr<IPin> outputPin(IBaseFilter *filter)
 {
     ComPtr<IEnumPins> pins;
-    filter->EnumPins(pins.put());
+    filter->EnumPins(pins.ReleaseAndGetAddressOf());
     ComPtr<IPin> pin;
-    while (pins && pins->Next(1, pin.put(), nullptr) == S_OK) {
+    while (pins && pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
         PIN_DIRECTION direction;
         if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT)
             return pin;
@@ -118,30 +117,30 @@ void TestServerMessages::pinLinesReachTheLoadTimeHandler()
     {
         ComPtr<IBaseFilter> filter;
         QCOMPARE(CoCreateInstance(kVistrelCamClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                  filter.putVoid()),
+                                  comOutput(filter)),
                  S_OK);
         QVERIFY(driverLoaded());
 
         vistrel::sink::SampleSinkOptions options;
-        ComPtr<SampleSink> sink = ComPtr<SampleSink>::adopt(SampleSink::create(options));
+        ComPtr<SampleSink> sink = adoptComPtr<SampleSink>(SampleSink::create(options));
         ComPtr<IGraphBuilder> graph;
         QCOMPARE(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                  graph.putVoid()),
+                                  comOutput(graph)),
                  S_OK);
-        QCOMPARE(graph->AddFilter(filter.get(), L"Vistrel"), S_OK);
-        QCOMPARE(graph->AddFilter(sink.get(), L"Sink"), S_OK);
-        ComPtr<IPin> output = outputPin(filter.get());
+        QCOMPARE(graph->AddFilter(filter.Get(), L"Vistrel"), S_OK);
+        QCOMPARE(graph->AddFilter(sink.Get(), L"Sink"), S_OK);
+        ComPtr<IPin> output = outputPin(filter.Get());
         QVERIFY(output);
-        QCOMPARE(graph->Connect(output.get(), sink->inputPin()), S_OK);
+        QCOMPARE(graph->Connect(output.Get(), sink->inputPin()), S_OK);
 
         // Paused, the pin's worker waits for the running state and says so.
-        ComPtr<IMediaControl> control = graph.query<IMediaControl>(IID_IMediaControl);
+        ComPtr<IMediaControl> control = queryComPtr<IMediaControl>(graph, IID_IMediaControl);
         QVERIFY(SUCCEEDED(control->Pause()));
         QTRY_VERIFY_WITH_TIMEOUT(
             receivedFromOtherThread("sleeping till graph running for video...", mainThread), 300000);
         QVERIFY(SUCCEEDED(control->Stop()));
         QTRY_VERIFY_WITH_TIMEOUT(received_("exiting early from CMD_STOP thinger"), 300000);
-        graph->Disconnect(output.get());
+        graph->Disconnect(output.Get());
         graph->Disconnect(sink->inputPin());
     }
     // The last filter is gone: the runtime may now unload the driver.
