@@ -10,6 +10,7 @@
 #include <windows.h>
 #else
 #include "platform/windows/Win32Com.h"
+#include "platform/windows/Win32Console.h"
 #include "platform/windows/Win32Errors.h"
 #include "platform/windows/Win32Guid.h"
 #include "platform/windows/Win32Module.h"

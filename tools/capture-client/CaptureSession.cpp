@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -227,7 +226,8 @@ RecordingOutcome recordFrames(const CaptureOptions &options, SampleQueue &queue,
                               IMediaEvent *events, const std::atomic<bool> &stopRequested)
 {
     RecordingOutcome outcome;
-    ProgressLine progress(stdout, isatty(STDOUT_FILENO) == 1);
+    DWORD consoleMode = 0;
+    ProgressLine progress(stdout, GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &consoleMode) != 0);
     const double runStart = monotonicSeconds();
     double firstFrame = -1;
     double lastFrame = runStart;
