@@ -14,14 +14,17 @@ cleanup() {
   rm -rf "$prefix"
 }
 trap cleanup EXIT
+# Wine's 64-bit loader by its path: with Wine's 32-bit half installed, the `wine` command is the 32-bit loader,
+# and the builtins it starts by name (wineboot, explorer) are 32-bit.
+export WINE64=/usr/lib/wine/wine64
 
-wine wineboot -i >/dev/null 2>&1
+"$WINE64" wineboot -i >/dev/null 2>&1
 wineserver -w
 
 # A Wine desktop draws the window's frame and caption, as Windows would; the picture is cut to the window.
 # shellcheck disable=SC2016
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  wine explorer /desktop=shot,800x600 "$1" >/dev/null 2>&1 &
+  "$WINE64" explorer /desktop=shot,800x600 "$1" >/dev/null 2>&1 &
   # The page is up when a window with the setup program'"'"'s caption exists on the Wine desktop.
   until xwininfo -root -tree | grep -q "Vistrel.*setup"; do
     sleep 1

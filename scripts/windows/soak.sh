@@ -29,18 +29,21 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Wine's 64-bit loader by its path: with Wine's 32-bit half installed, the `wine` command is the 32-bit loader,
+# and the builtins it starts by name (wineboot, regsvr32) are 32-bit and write the 32-bit registry view.
+wine64=/usr/lib/wine/wine64
 windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
 
 echo "soak: making the Wine prefix $WINEPREFIX"
-wine wineboot -i >/dev/null 2>&1
+"$wine64" wineboot -i >/dev/null 2>&1
 wineserver -w
 installed="$WINEPREFIX/drive_c/Program Files/Vistrel"
 mkdir -p "$installed"
 cp "$bin"/*.dll "$bin"/*.exe "$installed/"
 # Registered under the path the soak runs from, so that COM and the soak load one driver module.
-wine regsvr32 /s "$(windows_path "$installed/vistrelcam.dll")" 2>/dev/null
+"$wine64" regsvr32 /s "$(windows_path "$installed/vistrelcam.dll")" 2>/dev/null
 echo "soak: driver registered; running vistrelsoak.exe $*"
 status=0
-wine "$(windows_path "$installed/vistrelsoak.exe")" "$@" || status=$?
+"$wine64" "$(windows_path "$installed/vistrelsoak.exe")" "$@" || status=$?
 echo "soak: vistrelsoak.exe ended with $status"
 exit $status

@@ -7,6 +7,19 @@
 #include <QDir>
 #include <QProcess>
 
+QString WinePrefix::loader(Bits bits)
+{
+    return bits == Bits::x64 ? QStringLiteral("/usr/lib/wine/wine64") : QStringLiteral("/usr/lib/wine/wine");
+}
+
+QString WinePrefix::systemProgram(const QString &name, Bits bits)
+{
+    // A 64-bit prefix keeps its 32-bit system programs in syswow64.
+    return (bits == Bits::x64 ? QStringLiteral("C:\\windows\\system32\\")
+                              : QStringLiteral("C:\\windows\\syswow64\\")) +
+           name + QStringLiteral(".exe");
+}
+
 WinePrefix::WinePrefix()
 {
     if (!m_dir.isValid()) {
@@ -60,9 +73,9 @@ WinePrefix::Result WinePrefix::run(const QString &program, const QStringList &ar
     QProcess process;
     process.setProcessEnvironment(environment(extraEnv));
     process.setWorkingDirectory(workDir.isEmpty() ? m_dir.path() : workDir);
-    process.start(QStringLiteral("wine"), QStringList{program} + args);
+    process.start(loader(Bits::x64), QStringList{program} + args);
     if (!process.waitForStarted(60 * 1000)) {
-        result.err = "wine did not start";
+        result.err = "wine64 did not start";
         return result;
     }
     process.closeWriteChannel();
@@ -83,7 +96,7 @@ std::unique_ptr<QProcess> WinePrefix::start(const QString &program, const QStrin
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment(extraEnv));
     process->setWorkingDirectory(workDir.isEmpty() ? m_dir.path() : workDir);
-    process->start(QStringLiteral("wine"), QStringList{program} + args);
+    process->start(loader(Bits::x64), QStringList{program} + args);
     return process;
 }
 

@@ -23,6 +23,20 @@ public:
         QByteArray err;
     };
 
+    // The width of a Windows program. Once Wine's 32-bit half is installed, Debian's `wine` command is the
+    // 32-bit loader: builtins it starts by name (reg, regsvr32, start, wineboot) are then 32-bit programs
+    // that see the 32-bit registry view. So no call here goes through that command; each names its loader or
+    // program by width.
+    enum class Bits
+    {
+        x64,
+        x86
+    };
+    // Wine's loader for programs of that width.
+    static QString loader(Bits bits);
+    // A program of Windows' own (reg, regsvr32, ...) of that width, by its path in the prefix.
+    static QString systemProgram(const QString &name, Bits bits);
+
     WinePrefix();
     ~WinePrefix();
     WinePrefix(const WinePrefix &) = delete;
@@ -31,12 +45,14 @@ public:
     // Empty when the prefix is ready; else why not.
     QString error() const { return m_error; }
 
-    // Runs `wine program args...` in `workDir` (a Unix folder; empty: the prefix's folder) with `extraEnv`
-    // ("NAME=value") added, and waits for it to end. The guard only ends a program that hangs.
+    // Runs `program args...` with Wine's 64-bit loader in `workDir` (a Unix folder; empty: the prefix's
+    // folder) with `extraEnv` ("NAME=value") added, and waits for it to end. A builtin named without a path
+    // ("reg", "regsvr32") is the 64-bit one; a 32-bit program named by its path runs 32-bit (systemProgram()
+    // names the 32-bit builtins). The guard only ends a program that hangs.
     Result run(const QString &program, const QStringList &args, const QStringList &extraEnv = {},
                const QString &workDir = {}, int hangGuardMs = 10 * 60 * 1000) const;
 
-    // Starts `wine program args...` and returns at once; the caller owns the running process.
+    // Starts `program args...` as run() does and returns at once; the caller owns the running process.
     std::unique_ptr<QProcess> start(const QString &program, const QStringList &args,
                                     const QStringList &extraEnv = {}, const QString &workDir = {}) const;
 
