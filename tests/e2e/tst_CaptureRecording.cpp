@@ -494,20 +494,27 @@ void TestCaptureRecording::options_data()
     QTest::addColumn<quint64>("frames");
     QTest::addColumn<double>("seconds");
     QTest::addColumn<int>("snapshots");
+    QTest::addColumn<quint64>("cameraFrames");
 
-    QTest::newRow("defaults") << QStringList() << true << "VistrelToolx64" << 0ull << 5.0 << 0;
+    QTest::newRow("defaults") << QStringList() << true << "VistrelToolx64" << 0ull << 5.0 << 0 << 0ull;
     QTest::newRow("frames only") << QStringList{"--frames", "90"} << true << "VistrelToolx64" << 90ull << 0.0
-                                 << 0;
+                                 << 0 << 0ull;
     QTest::newRow("both limits, = form") << QStringList{"--frames=10", "--seconds=2.5", "--device=Other cam"}
-                                         << true << "Other cam" << 10ull << 2.5 << 0;
+                                         << true << "Other cam" << 10ull << 2.5 << 0 << 0ull;
     QTest::newRow("snapshots") << QStringList{"-s", "12:a.png", "--snapshot", "last:b.png"} << true
-                               << "VistrelToolx64" << 0ull << 5.0 << 2;
-    QTest::newRow("zero frames") << QStringList{"--frames", "0"} << false << "" << 0ull << 0.0 << 0;
-    QTest::newRow("negative seconds") << QStringList{"-t", "-1"} << false << "" << 0ull << 0.0 << 0;
-    QTest::newRow("seconds not a number") << QStringList{"-t", "5s"} << false << "" << 0ull << 0.0 << 0;
-    QTest::newRow("missing value") << QStringList{"--device"} << false << "" << 0ull << 0.0 << 0;
-    QTest::newRow("snapshot without file") << QStringList{"-s", "3:"} << false << "" << 0ull << 0.0 << 0;
-    QTest::newRow("unknown option") << QStringList{"--colour"} << false << "" << 0ull << 0.0 << 0;
+                               << "VistrelToolx64" << 0ull << 5.0 << 2 << 0ull;
+    QTest::newRow("camera frames, no time limit")
+        << QStringList{"-c", "30"} << true << "VistrelToolx64" << 0ull << 0.0 << 0 << 30ull;
+    QTest::newRow("zero camera frames")
+        << QStringList{"--camera-frames=0"} << false << "" << 0ull << 0.0 << 0 << 0ull;
+    QTest::newRow("zero frames") << QStringList{"--frames", "0"} << false << "" << 0ull << 0.0 << 0 << 0ull;
+    QTest::newRow("negative seconds") << QStringList{"-t", "-1"} << false << "" << 0ull << 0.0 << 0 << 0ull;
+    QTest::newRow("seconds not a number")
+        << QStringList{"-t", "5s"} << false << "" << 0ull << 0.0 << 0 << 0ull;
+    QTest::newRow("missing value") << QStringList{"--device"} << false << "" << 0ull << 0.0 << 0 << 0ull;
+    QTest::newRow("snapshot without file")
+        << QStringList{"-s", "3:"} << false << "" << 0ull << 0.0 << 0 << 0ull;
+    QTest::newRow("unknown option") << QStringList{"--colour"} << false << "" << 0ull << 0.0 << 0 << 0ull;
 }
 
 void TestCaptureRecording::options()
@@ -533,7 +540,9 @@ void TestCaptureRecording::options()
     QFETCH(quint64, frames);
     QFETCH(double, seconds);
     QFETCH(int, snapshots);
+    QFETCH(quint64, cameraFrames);
     QCOMPARE(QString::fromStdString(parsed.device), device);
+    QCOMPARE(quint64(parsed.cameraFrames), cameraFrames);
     QCOMPARE(quint64(parsed.frames), frames);
     QCOMPARE(parsed.seconds, seconds);
     QCOMPARE(int(parsed.snapshots.size()), snapshots);
