@@ -226,7 +226,8 @@ void TestCaptureRecording::aviDecodesWithFfmpeg()
     const QString ffprobe = ffmpegTool("ffprobe");
     const QString ffmpeg = ffmpegTool("ffmpeg");
     if (ffprobe.isEmpty() || ffmpeg.isEmpty())
-        QSKIP("ffmpeg is not installed (scripts/setup.sh installs it)");
+        QFAIL(
+            "ffmpeg or ffprobe is not installed: install the Debian package ffmpeg (scripts/setup.sh does)");
 
     // Odd width: rows are padded, and a reader that ignores the padding shears the picture.
     QImage picture(7, 5, QImage::Format_RGB888);
@@ -308,7 +309,7 @@ void TestCaptureRecording::aviReportsDiskFull()
     // Only the real device: a plain file of that name would be overwritten, not refused.
     struct stat info;
     if (::stat("/dev/full", &info) != 0 || !S_ISCHR(info.st_mode))
-        QSKIP("no /dev/full device on this system");
+        QFAIL("no /dev/full device on this system: the test needs a Linux /dev with it (as Debian has)");
     AviWriter writer;
     QVERIFY(!writer.open("/dev/full", 640, 480, 333333));
     QVERIFY2(writer.errorString().find("No space left") != std::string::npos, writer.errorString().c_str());

@@ -166,7 +166,8 @@ void TestEndToEnd::initTestCase()
 {
     if (QStandardPaths::findExecutable("ffprobe").isEmpty() ||
         QStandardPaths::findExecutable("ffmpeg").isEmpty())
-        QSKIP("ffmpeg is not installed (scripts/setup.sh installs it)");
+        QFAIL(
+            "ffmpeg or ffprobe is not installed: install the Debian package ffmpeg (scripts/setup.sh does)");
     QVERIFY(m_dir.isValid());
 }
 
