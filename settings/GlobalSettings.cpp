@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QMetaType>
 #include <QPointer>
@@ -143,7 +144,17 @@ bool GlobalSettings::saveSettings()
 
 QString GlobalSettings::storeLocation() const
 {
-    return QSettings(QCoreApplication::organizationName(), QCoreApplication::applicationName()).fileName();
+    return locationAsUserReadsIt(
+        QSettings(QCoreApplication::organizationName(), QCoreApplication::applicationName()).fileName());
+}
+
+QString GlobalSettings::locationAsUserReadsIt(const QString &fileName)
+{
+    // Qt names a registry key "\HKEY_CURRENT_USER\Software\..."; regedit and Windows' own messages have no
+    // leading backslash.
+    if (fileName.startsWith(QLatin1String("\\HKEY_")))
+        return fileName.mid(1);
+    return QDir::toNativeSeparators(fileName);
 }
 
 bool GlobalSettings::isSandboxed() const

@@ -78,6 +78,8 @@ public slots:
     // Where the store lives, as a person would look for it: the registry key on Windows, the file
     // elsewhere.
     QString storeLocation() const;
+    // QSettings' name of a store, `fileName`, as a person reads it.
+    static QString locationAsUserReadsIt(const QString &fileName);
 
 protected:
     explicit GlobalSettings(QObject *parent);

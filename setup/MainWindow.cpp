@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QIcon>
 #include <QMessageBox>
 #include <QThread>
@@ -172,7 +171,7 @@ void MainWindow::onApplySettingsClicked()
         QMessageBox::warning(this, tr("Settings not saved"),
                              tr("The settings could not be saved to %1. Make sure that you may change it, "
                                 "then apply them again.")
-                                 .arg(QDir::toNativeSeparators(settings->storeLocation())));
+                                 .arg(settings->storeLocation()));
         return;
     }
     QMessageBox::information(this, tr("Success"),

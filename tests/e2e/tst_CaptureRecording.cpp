@@ -226,7 +226,8 @@ void TestCaptureRecording::aviDecodesWithFfmpeg()
     const QString ffprobe = ffmpegTool("ffprobe");
     const QString ffmpeg = ffmpegTool("ffmpeg");
     if (ffprobe.isEmpty() || ffmpeg.isEmpty())
-        QSKIP("ffmpeg is not installed (scripts/setup.sh installs it)");
+        QFAIL(
+            "ffmpeg or ffprobe is not installed: install the Debian package ffmpeg (scripts/setup.sh does)");
 
     // Odd width: rows are padded, and a reader that ignores the padding shears the picture.
     QImage picture(7, 5, QImage::Format_RGB888);
@@ -308,7 +309,7 @@ void TestCaptureRecording::aviReportsDiskFull()
     // Only the real device: a plain file of that name would be overwritten, not refused.
     struct stat info;
     if (::stat("/dev/full", &info) != 0 || !S_ISCHR(info.st_mode))
-        QSKIP("no /dev/full device on this system");
+        QFAIL("no /dev/full device on this system: the test needs a Linux /dev with it (as Debian has)");
     AviWriter writer;
     QVERIFY(!writer.open("/dev/full", 640, 480, 333333));
     QVERIFY2(writer.errorString().find("No space left") != std::string::npos, writer.errorString().c_str());
@@ -494,20 +495,27 @@ void TestCaptureRecording::options_data()
     QTest::addColumn<quint64>("frames");
     QTest::addColumn<double>("seconds");
     QTest::addColumn<int>("snapshots");
+    QTest::addColumn<quint64>("cameraFrames");
 
-    QTest::newRow("defaults") << QStringList() << true << "VistrelToolx64" << 0ull << 5.0 << 0;
+    QTest::newRow("defaults") << QStringList() << true << "VistrelToolx64" << 0ull << 5.0 << 0 << 0ull;
     QTest::newRow("frames only") << QStringList{"--frames", "90"} << true << "VistrelToolx64" << 90ull << 0.0
-                                 << 0;
+                                 << 0 << 0ull;
     QTest::newRow("both limits, = form") << QStringList{"--frames=10", "--seconds=2.5", "--device=Other cam"}
-                                         << true << "Other cam" << 10ull << 2.5 << 0;
+                                         << true << "Other cam" << 10ull << 2.5 << 0 << 0ull;
     QTest::newRow("snapshots") << QStringList{"-s", "12:a.png", "--snapshot", "last:b.png"} << true
-                               << "VistrelToolx64" << 0ull << 5.0 << 2;
-    QTest::newRow("zero frames") << QStringList{"--frames", "0"} << false << "" << 0ull << 0.0 << 0;
-    QTest::newRow("negative seconds") << QStringList{"-t", "-1"} << false << "" << 0ull << 0.0 << 0;
-    QTest::newRow("seconds not a number") << QStringList{"-t", "5s"} << false << "" << 0ull << 0.0 << 0;
-    QTest::newRow("missing value") << QStringList{"--device"} << false << "" << 0ull << 0.0 << 0;
-    QTest::newRow("snapshot without file") << QStringList{"-s", "3:"} << false << "" << 0ull << 0.0 << 0;
-    QTest::newRow("unknown option") << QStringList{"--colour"} << false << "" << 0ull << 0.0 << 0;
+                               << "VistrelToolx64" << 0ull << 5.0 << 2 << 0ull;
+    QTest::newRow("camera frames, no time limit")
+        << QStringList{"-c", "30"} << true << "VistrelToolx64" << 0ull << 0.0 << 0 << 30ull;
+    QTest::newRow("zero camera frames")
+        << QStringList{"--camera-frames=0"} << false << "" << 0ull << 0.0 << 0 << 0ull;
+    QTest::newRow("zero frames") << QStringList{"--frames", "0"} << false << "" << 0ull << 0.0 << 0 << 0ull;
+    QTest::newRow("negative seconds") << QStringList{"-t", "-1"} << false << "" << 0ull << 0.0 << 0 << 0ull;
+    QTest::newRow("seconds not a number")
+        << QStringList{"-t", "5s"} << false << "" << 0ull << 0.0 << 0 << 0ull;
+    QTest::newRow("missing value") << QStringList{"--device"} << false << "" << 0ull << 0.0 << 0 << 0ull;
+    QTest::newRow("snapshot without file")
+        << QStringList{"-s", "3:"} << false << "" << 0ull << 0.0 << 0 << 0ull;
+    QTest::newRow("unknown option") << QStringList{"--colour"} << false << "" << 0ull << 0.0 << 0 << 0ull;
 }
 
 void TestCaptureRecording::options()
@@ -533,7 +541,9 @@ void TestCaptureRecording::options()
     QFETCH(quint64, frames);
     QFETCH(double, seconds);
     QFETCH(int, snapshots);
+    QFETCH(quint64, cameraFrames);
     QCOMPARE(QString::fromStdString(parsed.device), device);
+    QCOMPARE(quint64(parsed.cameraFrames), cameraFrames);
     QCOMPARE(quint64(parsed.frames), frames);
     QCOMPARE(parsed.seconds, seconds);
     QCOMPARE(int(parsed.snapshots.size()), snapshots);

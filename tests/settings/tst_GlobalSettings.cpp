@@ -164,6 +164,24 @@ private slots:
         }
     }
 
+    void locationReadsAsTheUserWritesIt_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("registry key")
+            << QStringLiteral("\\HKEY_CURRENT_USER\\Software\\com.quorvane.vistrel\\Vistrel App")
+            << QStringLiteral("HKEY_CURRENT_USER\\Software\\com.quorvane.vistrel\\Vistrel App");
+        const QString file = QStringLiteral("/home/user/.config/com.quorvane.vistrel/Vistrel App.conf");
+        QTest::newRow("file") << file << QDir::toNativeSeparators(file);
+    }
+
+    void locationReadsAsTheUserWritesIt()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QString, shown);
+        QCOMPARE(GlobalSettings::locationAsUserReadsIt(fileName), shown);
+    }
+
     void failedSaveIsReported()
     {
         // A folder where the store's file belongs cannot be written, not even by root.

@@ -14,7 +14,10 @@ double millisecondsBetween(SampleWatch::Clock::time_point from, SampleWatch::Clo
 
 } // namespace
 
-SampleWatch::SampleWatch(int maxGapMs) : m_maxGapMs(maxGapMs), m_watchdog([this] { watch(); }) {}
+SampleWatch::SampleWatch(int maxGapMs, GapJudgement judgement)
+    : m_maxGapMs(maxGapMs), m_judgement(judgement), m_watchdog([this] { watch(); })
+{
+}
 
 SampleWatch::~SampleWatch()
 {
@@ -45,7 +48,7 @@ void SampleWatch::sampleArrived()
     }
     const double gap = millisecondsBetween(m_lastEvent, now);
     if (!m_gapReported)
-        noteGap(gap, now, runQueueNs);
+        noteGap(gap, now, runQueueNs, true);
     if (gap > m_figures.longestGapMs)
         m_figures.longestGapMs = gap;
     if (m_lastEventWasSample) {
@@ -90,20 +93,39 @@ SampleWatch::Figures SampleWatch::figures() const
 }
 
 // Called with m_lock held.
-void SampleWatch::noteGap(double gapMs, Clock::time_point at, long long runQueueNs)
+void SampleWatch::noteGap(double gapMs, Clock::time_point at, long long runQueueNs, bool ended)
 {
     if (gapMs <= m_maxGapMs)
         return;
-    ++m_figures.gapsOverLimit;
-    m_gapReported = true;
     // Waiting for a CPU for most of the gap: the machine's load; little of it: the pin was held.
+    const bool measured =
+        m_lastEventWasSample && m_runQueueAtLastSampleNs >= 0 && runQueueNs >= m_runQueueAtLastSampleNs;
+    const double waitedMs = measured ? double(runQueueNs - m_runQueueAtLastSampleNs) / 1e6 : -1;
+    bool fails = gapMs > kStreamStallMs;
+    if (m_judgement == GapJudgement::Strict)
+        fails = true;
+    else if (m_judgement == GapJudgement::Runnable && measured)
+        fails = fails || gapMs - waitedMs > m_maxGapMs;
+    // An excused gap is said once, when it ends; a failing one the moment it is seen.
+    if (!fails && !ended)
+        return;
     char waited[80] = "";
-    if (m_lastEventWasSample && m_runQueueAtLastSampleNs >= 0 && runQueueNs >= m_runQueueAtLastSampleNs)
-        std::snprintf(waited, sizeof waited, ", the pin's thread waited %.0f ms of it for a CPU",
-                      double(runQueueNs - m_runQueueAtLastSampleNs) / 1e6);
+    if (measured)
+        std::snprintf(waited, sizeof waited, ", the pin's thread waited %.0f ms of it for a CPU", waitedMs);
     char text[240];
     std::snprintf(text, sizeof text, "no sample for %.0f ms while running, at %.1f s%s%s", gapMs,
                   millisecondsBetween(m_origin, at) / 1000.0, m_cameraGone ? " (camera gone)" : "", waited);
+    if (!fails) {
+        std::fprintf(stderr, "vistrelsoak: %s; not judged as the driver's\n", text);
+        ++m_figures.gapsExcused;
+        if (gapMs > m_longestExcusedMs) {
+            m_longestExcusedMs = gapMs;
+            m_figures.longestGapExcused = text;
+        }
+        return;
+    }
+    ++m_figures.gapsOverLimit;
+    m_gapReported = true;
     std::fprintf(stderr, "vistrelsoak: %s\n", text);
     if (m_figures.firstGapOverLimit.empty())
         m_figures.firstGapOverLimit = text;
@@ -118,6 +140,6 @@ void SampleWatch::watch()
             continue;
         const Clock::time_point now = Clock::now();
         noteGap(millisecondsBetween(m_lastEvent, now), now,
-                m_pinThread ? ProcessProbe::runQueueWaitNs(m_pinThread) : -1);
+                m_pinThread ? ProcessProbe::runQueueWaitNs(m_pinThread) : -1, false);
     }
 }

@@ -1,6 +1,8 @@
 // Command line of the soak run.
 #pragma once
 
+#include "tests/soak/SampleWatch.h"
+
 #include <cstdint>
 #include <string>
 
@@ -9,7 +11,8 @@ struct SoakOptions
     int seconds = 120; // length of the run
     uint64_t seed = 0; // random choices; printed so that a run can be repeated
     bool seedGiven = false;
-    int maxGapMs = 1000;   // longest time without a sample while the graph runs
+    int maxGapMs = 1000; // longest time without a sample while the graph runs
+    GapJudgement gaps = GapJudgement::Strict;
     int maxGrowthMb = 64;  // memory growth allowed after the warm-up
     int stallSeconds = 30; // a client call that takes longer is a deadlock
     bool trace = false;    // print every fault and client action

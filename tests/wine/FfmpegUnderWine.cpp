@@ -1,11 +1,28 @@
 #include "tests/wine/FfmpegUnderWine.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTest>
 #include <QtDebug>
 
 #include <csignal>
+#include <memory>
+
+namespace {
+
+// ffmpeg's progress lines carry "dup=N" once it has duplicated a frame; none means none.
+int duplicatedFrames(const QString &log)
+{
+    static const QRegularExpression dup(QStringLiteral("dup=(\\d+)"));
+    QRegularExpressionMatch last;
+    for (auto it = dup.globalMatch(log); it.hasNext();)
+        last = it.next();
+    return !log.contains(QLatin1String("frame=")) ? -1 : last.hasMatch() ? last.captured(1).toInt() : 0;
+}
+
+} // namespace
 
 FfmpegUnderWine::FfmpegUnderWine(const WinePrefix &prefix, const QString &exe, const QString &workDir)
     : m_prefix(prefix), m_exe(exe), m_workDir(workDir)
@@ -52,30 +69,69 @@ FfmpegUnderWine::Recording FfmpegUnderWine::record(const QString &device, int fr
                              << "):" << log.right(3000);
         return recording;
     }
-    // ffmpeg's progress lines carry "dup=N" once it has duplicated a frame; none means none.
-    static const QRegularExpression dup(QStringLiteral("dup=(\\d+)"));
-    QRegularExpressionMatch last;
-    for (auto it = dup.globalMatch(log); it.hasNext();)
-        last = it.next();
-    recording.duplicated = !log.contains(QLatin1String("frame=")) ? -1
-                           : last.hasMatch()                      ? last.captured(1).toInt()
-                                                                  : 0;
+    recording.duplicated = duplicatedFrames(log);
     QFile file(output);
     if (file.open(QIODevice::ReadOnly))
         recording.rgb = file.readAll();
     return recording;
 }
 
+FfmpegUnderWine::Recording
+FfmpegUnderWine::recordUntil(const QString &device, QSize size,
+                             const std::function<bool(const LiveRecording &)> &done,
+                             const QStringList &extraEnv) const
+{
+    constexpr int kGuardMs = 5 * 60 * 1000;
+    LiveRecording live(m_prefix, m_exe, device, m_workDir + QStringLiteral("/live.rgb"), size, extraEnv);
+    QElapsedTimer guard;
+    guard.start();
+    bool met = false;
+    while (live.running() && !(met = done(live)) && guard.elapsed() < kGuardMs)
+        QTest::qWait(100);
+    const bool endedByItself = !live.running();
+    const bool closed = !endedByItself && live.close();
+    Recording recording;
+    recording.rgb = live.allFrames();
+    recording.duplicated = live.duplicated();
+    if (endedByItself)
+        recording.failure = QStringLiteral("ffmpeg ended by itself");
+    else if (!met)
+        recording.failure = QStringLiteral("not there after %1 minutes").arg(kGuardMs / 60000);
+    else if (!closed)
+        recording.failure = QStringLiteral("ffmpeg did not end when closed");
+    if (!recording.failure.isEmpty())
+        recording.failure +=
+            QStringLiteral(" (%1 frames); ffmpeg's last words: ").arg(live.frames()) + live.log();
+    return recording;
+}
+
+std::function<bool(const LiveRecording &)> FfmpegUnderWine::cameraPictureMoved()
+{
+    auto first = std::make_shared<QByteArray>();
+    auto firstSeenAt = std::make_shared<int>(0);
+    return [first, firstSeenAt](const LiveRecording &live) {
+        const int frames = live.frames();
+        if (first->isEmpty()) {
+            if (frames == 0 || live.lastKind() != RecordedFrames::Kind::CameraPicture)
+                return false;
+            *first = live.frame(frames - 1);
+            *firstSeenAt = frames;
+            return false;
+        }
+        return frames >= *firstSeenAt + 30 && live.frame(frames - 1) != *first;
+    };
+}
+
 LiveRecording::LiveRecording(const WinePrefix &prefix, const QString &ffmpegExe, const QString &device,
-                             const QString &file, QSize size)
+                             const QString &file, QSize size, const QStringList &extraEnv)
     : m_file(file), m_size(size)
 {
     QFile::remove(file);
     m_process = prefix.start(ffmpegExe,
-                             {"-hide_banner", "-nostdin", "-f", "dshow", "-rtbufsize", "100M", "-i",
+                             {"-hide_banner", "-nostdin", "-f", "dshow", "-rtbufsize", "200M", "-i",
                               "video=" + device, "-f", "rawvideo", "-pix_fmt", "rgb24", "-y",
                               WinePrefix::windowsPath(file)},
-                             {}, QFileInfo(file).absolutePath());
+                             extraEnv, QFileInfo(file).absolutePath());
     m_process->waitForStarted(60 * 1000);
 }
 
@@ -114,6 +170,23 @@ RecordedFrames::Kind LiveRecording::lastKind() const
     return count > 0 ? kinds(count - 1).value(0, RecordedFrames::Kind::Other) : RecordedFrames::Kind::Other;
 }
 
+QByteArray LiveRecording::frame(int index) const
+{
+    QFile file(m_file);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(qint64(index) * frameBytes()))
+        return {};
+    const QByteArray frame = file.read(frameBytes());
+    return frame.size() == frameBytes() ? frame : QByteArray();
+}
+
+QByteArray LiveRecording::allFrames() const
+{
+    QFile file(m_file);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(qint64(frames()) * frameBytes());
+}
+
 bool LiveRecording::close()
 {
     // Wine turns the signal into the console's Ctrl+C, which ffmpeg answers by finishing its file.
@@ -128,4 +201,10 @@ QString LiveRecording::log()
     if (!running())
         m_log += QString::fromLocal8Bit(m_process->readAllStandardError());
     return m_log.right(2000);
+}
+
+int LiveRecording::duplicated()
+{
+    log();
+    return duplicatedFrames(m_log);
 }

@@ -9,7 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
+
+class LiveRecording;
 
 // ffmpeg's Windows build as the Wine tests use it: a DirectShow client we did not write, run in a test's Wine
 // prefix from a working folder of the test's own.
@@ -27,9 +30,18 @@ public:
     {
         QByteArray rgb;      // the frames as rgb24, rows top-down; empty when ffmpeg failed
         int duplicated = -1; // frames ffmpeg repeated to keep the rate; -1 when it printed no progress
+        QString failure;     // recordUntil: empty, or what went wrong and ffmpeg's last words
     };
     // Records `frames` frames of `device` as rgb24.
     Recording record(const QString &device, int frames, const QStringList &extraEnv = {}) const;
+    // Records `device` at `size` until `done` holds for what has come so far, however long a busy machine
+    // takes (the guard of minutes only stops a hang), then closes ffmpeg as a person closes an application.
+    Recording recordUntil(const QString &device, QSize size,
+                          const std::function<bool(const LiveRecording &)> &done,
+                          const QStringList &extraEnv = {}) const;
+    // A condition for recordUntil: the camera's picture has arrived, then changed, a second's worth of frames
+    // later or more.
+    static std::function<bool(const LiveRecording &)> cameraPictureMoved();
 
 private:
     const WinePrefix &m_prefix;
@@ -43,7 +55,7 @@ class LiveRecording
 {
 public:
     LiveRecording(const WinePrefix &prefix, const QString &ffmpegExe, const QString &device,
-                  const QString &file, QSize size);
+                  const QString &file, QSize size, const QStringList &extraEnv = {});
     ~LiveRecording();
     LiveRecording(const LiveRecording &) = delete;
     LiveRecording &operator=(const LiveRecording &) = delete;
@@ -53,10 +65,16 @@ public:
     // The kinds of the frames recorded so far, from frame `from` on.
     QVector<RecordedFrames::Kind> kinds(int from = 0) const;
     RecordedFrames::Kind lastKind() const;
+    // Frame `index` (rgb24, rows top-down), or empty while it is not all written.
+    QByteArray frame(int index) const;
+    // Every whole frame recorded so far.
+    QByteArray allFrames() const;
     // Closes ffmpeg as Ctrl+C does; true when it then ended by itself, saying so.
     bool close();
     // What ffmpeg printed, once it has ended.
     QString log();
+    // Frames ffmpeg repeated to keep the rate, once it has ended; -1 when it printed no progress.
+    int duplicated();
 
 private:
     int frameBytes() const { return m_size.width() * m_size.height() * 3; }

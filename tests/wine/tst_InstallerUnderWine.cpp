@@ -236,11 +236,15 @@ void TestInstallerUnderWine::silentInstallPutsEverythingInPlace()
 void TestInstallerUnderWine::ffmpegListsAndRecordsTheSimulatedCamera()
 {
     QCOMPARE(listDevices().count(kDevice), 1);
-    // About five seconds: the simulated camera's picture follows the placeholder after some three seconds.
-    const RecordedFrames::Summary s = record(150);
-    QCOMPARE(s.frames, 150);
+    // Until the simulated camera's picture, which follows the placeholder after some three seconds, moves.
+    const FfmpegUnderWine::Recording recording =
+        ffmpeg().recordUntil(kDevice, QSize(960, 640), FfmpegUnderWine::cameraPictureMoved());
+    QVERIFY2(recording.failure.isEmpty(), qPrintable("no moving camera picture: " + recording.failure));
+    const RecordedFrames::Summary s = RecordedFrames(recording.rgb, 960, 640).summary();
+    qInfo().noquote() << "Recording:" << s.describe();
     QVERIFY2(s.camera > 0, "no camera picture arrived");
     QCOMPARE(s.other, 0);
+    QCOMPARE(s.placeholderAfterCamera, 0);
 }
 
 void TestInstallerUnderWine::upgradeOverItselfKeepsTheSettings()

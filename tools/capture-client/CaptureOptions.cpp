@@ -94,6 +94,11 @@ bool parseCaptureOptions(int argc, const char *const *argv, CaptureOptions *opti
                 *error = "--frames needs a whole number from 1 to 100000000";
                 return false;
             }
+        } else if (name == "-c" || name == "--camera-frames") {
+            if (!takeValue() || !parseCount(value, &options->cameraFrames)) {
+                *error = "--camera-frames needs a whole number from 1 to 100000000";
+                return false;
+            }
         } else if (name == "-t" || name == "--seconds") {
             if (!takeValue() || !parseSeconds(value, &options->seconds)) {
                 *error = "--seconds needs a positive number of seconds (at most a week)";
@@ -111,7 +116,7 @@ bool parseCaptureOptions(int argc, const char *const *argv, CaptureOptions *opti
             return false;
         }
     }
-    if (options->frames == 0 && options->seconds == 0)
+    if (options->frames == 0 && options->cameraFrames == 0 && options->seconds == 0)
         options->seconds = kDefaultSeconds;
     return true;
 }
@@ -126,7 +131,11 @@ std::string captureUsage(const char *program)
            "  -d, --device NAME        the device's friendly name (default \"VistrelToolx64\")\n"
            "  -o, --output FILE        the AVI file to write (default capture.avi)\n"
            "  -n, --frames N           stop after N frames\n"
-           "  -t, --seconds S          stop after S seconds (default 5 when neither limit is given)\n"
+           "  -c, --camera-frames N    stop after N frames of the camera's own picture (the placeholder\n"
+           "                           not counted); fails when they have not come within " +
+           std::to_string(int(kCameraFramesGuardSeconds / 60)) +
+           " minutes\n"
+           "  -t, --seconds S          stop after S seconds (default 5 when no limit is given)\n"
            "  -s, --snapshot F:FILE    also write frame F (from 0, or 'last') as a PNG picture; repeatable\n"
            "  -h, --help               show this help\n"
            "\n"

@@ -217,9 +217,23 @@ std::string streamEndReason(IMediaEvent *events)
 
 struct RecordingOutcome
 {
-    std::string streamError; // empty unless the device ended or stalled the stream
+    // Empty unless the device ended or stalled the stream, or never showed the camera frames asked for.
+    std::string streamError;
     bool writeFailed = false;
 };
+
+// The message when the camera frames asked for have not come in time; empty while there is time left.
+std::string cameraFramesGuardHit(const CaptureOptions &options, const CaptureStatistics &stats,
+                                 double secondsRecorded)
+{
+    if (options.cameraFrames == 0 || stats.cameraFrames() >= options.cameraFrames ||
+        secondsRecorded < kCameraFramesGuardSeconds)
+        return std::string();
+    return "gave up after " + std::to_string(int(kCameraFramesGuardSeconds / 60)) + " minutes with " +
+           std::to_string(stats.cameraFrames()) + " of the " + std::to_string(options.cameraFrames) +
+           " camera frames asked for (" + std::to_string(stats.placeholderFrames()) +
+           " placeholder frames): the device does not deliver its camera's picture";
+}
 
 // Hands queued frames to the recorder until a limit, a stop request, the stream's end or a write error.
 RecordingOutcome recordFrames(const CaptureOptions &options, SampleQueue &queue, Recorder &recorder,
@@ -235,6 +249,8 @@ RecordingOutcome recordFrames(const CaptureOptions &options, SampleQueue &queue,
     const auto limitReached = [&]() {
         const CaptureStatistics &stats = recorder.statistics();
         if (options.frames > 0 && stats.frames() >= options.frames)
+            return true;
+        if (options.cameraFrames > 0 && stats.cameraFrames() >= options.cameraFrames)
             return true;
         return options.seconds > 0 && firstFrame >= 0 && monotonicSeconds() - firstFrame >= options.seconds;
     };
@@ -270,6 +286,10 @@ RecordingOutcome recordFrames(const CaptureOptions &options, SampleQueue &queue,
             if (!outcome.streamError.empty())
                 break;
         }
+        outcome.streamError =
+            cameraFramesGuardHit(options, recorder.statistics(), monotonicSeconds() - runStart);
+        if (!outcome.streamError.empty())
+            break;
         if (monotonicSeconds() - lastFrame > kNoFrameTimeoutSeconds) {
             outcome.streamError = "the device delivered no frame for " +
                                   std::to_string(int(kNoFrameTimeoutSeconds)) + " seconds";

@@ -20,6 +20,8 @@ public:
     uint64_t placeholderFrames() const { return m_placeholder; }
     uint64_t repeatedFrames() const { return m_repeated; }
     uint64_t newFrames() const { return m_new; }
+    // Frames of the camera's own picture, repeats included.
+    uint64_t cameraFrames() const { return m_frames - m_placeholder; }
     // Frames per second between the first and the last arrival; 0 with fewer than two frames.
     double measuredRate() const;
     // Mean and largest gap between consecutive start times, in milliseconds; 0 without two stamps.

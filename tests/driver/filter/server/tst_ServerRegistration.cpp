@@ -314,7 +314,7 @@ void TestServerRegistration::exportsOnlyTheEntryPoints()
 {
     const QString nm = QStandardPaths::findExecutable("nm");
     if (nm.isEmpty())
-        QSKIP("nm (binutils) is not installed");
+        QFAIL("nm is not installed: install the Debian package binutils (scripts/setup.sh does)");
     QProcess process;
     process.start(nm, {"-D", "--defined-only", driverLibraryPath()});
     QVERIFY(process.waitForFinished(300000));
