@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the Windows build and its tests need (cross compilers, Wine, Node.js for the npm
-# client, the tools to unpack Debian source packages, NSIS for the setup program) and, when the machine has
-# none, a deb-src entry for the running release so that Debian's source packages can be fetched. Idempotent.
+# Installs the Debian packages the Windows build and its tests need (the 64-bit and 32-bit cross compilers, Wine
+# with its 32-bit half, Node.js for the npm client, the tools to unpack Debian source packages, NSIS for the setup
+# program) and, when the machine has none, a deb-src entry for the running release so that Debian's source
+# packages can be fetched. Idempotent.
 set -euo pipefail
 
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
   cmake ninja-build make perl python3 dpkg-dev
-  nasm wine wine64 xvfb xauth xdotool imagemagick nsis
+  nasm wine wine64 wine32:i386 xvfb xauth xdotool imagemagick nsis
   nodejs npm
 )
 
@@ -38,6 +40,12 @@ add_deb_src() {
 }
 
 need_update=0
+# wine32 is an i386 package: the machine must accept that architecture first.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "windows setup: adding the i386 architecture (for wine32)"
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+  need_update=1
+fi
 if ! has_deb_src; then
   echo "windows setup: adding a deb-src entry for the running release"
   add_deb_src
