@@ -20,8 +20,9 @@ if [ "${1:-}" = --print ]; then mode=--print; shift; fi
 recipes=(turbojpeg zlib qt ffmpeg ffmpeg-i686 turbojpeg-i686 zlib-i686 qt-i686)
 if [ $# -gt 0 ]; then recipes=("$@"); fi
 
-# One builder at a time per cache: a second one waits, then finds the pieces finished. The lock is held only
-# while a piece is built, so that a build needing only finished pieces goes on beside a long one.
+# One builder at a time per cache: a second one waits, then finds the pieces finished. The lock is taken for each
+# piece; a builder names the folder it writes in .building, so that a build needing only finished pieces goes on
+# beside a long one (../shared/toolchains/unpack.sh holds the same lock while it unpacks whole folders).
 mkdir -p "$cache_root"
 exec 9>"$cache_root/.lock"
 
@@ -34,8 +35,13 @@ folder_of() {
 
 for name in "${recipes[@]}"; do
   dir=$(folder_of "$name")
-  if [ ! -f "$dir/.complete" ] && [ "$mode" != --print ]; then
-    flock 9
+  if [ "$mode" != --print ] && ! flock -n 9; then
+    building=$(cat "$cache_root/.building" 2>/dev/null || true)
+    # Held by a builder of another piece: a finished piece is used beside it. Else the holder may be writing
+    # this one: wait.
+    if [ ! -f "$dir/.complete" ] || [ -z "$building" ] || [ "$building" = "$dir" ]; then
+      flock 9
+    fi
   fi
   if [ ! -f "$dir/.complete" ]; then
     if [ "$mode" = "--print" ]; then
@@ -47,13 +53,14 @@ for name in "${recipes[@]}"; do
     mkdir -p "$dir" "$dir.work"
     start=$(date +%s)
     log="$dir.log"
+    echo "$dir" >"$cache_root/.building"
     if ! (cd "$dir.work" && bash "$here/$name.recipe.sh" "$dir") >"$log" 2>&1; then
       echo "cache: building $name failed; the last lines of $log:" >&2
       tail -n 40 "$log" >&2
       exit 1
     fi
     date -u +%FT%TZ >"$dir/.complete"
-    rm -rf "$dir.work"
+    rm -rf "$dir.work" "$cache_root/.building"
     echo "cache: $name built in $(( $(date +%s) - start )) s" >&2
   fi
   flock -u 9
