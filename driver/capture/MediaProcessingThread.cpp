@@ -113,7 +113,8 @@ QSize MediaProcessingThread::outputSize() const
     return m_outputSize;
 }
 
-EdsError MediaProcessingThread::onCameraStateEvent(EdsStateEvent event, EdsUInt32 eventData, EdsVoid *context)
+EdsError EDSCALLBACK MediaProcessingThread::onCameraStateEvent(EdsStateEvent event, EdsUInt32 eventData,
+                                                               EdsVoid *context)
 {
     auto *self = static_cast<MediaProcessingThread *>(context);
     qDebug() << "Received event" << eventData;

@@ -62,7 +62,8 @@ public:
     // to `copy` while it is held, for a caller that lays the rows out itself. Returns what `copy` returns.
     int readFrameWith(const FrameCopy &copy);
 
-    static EdsError onCameraStateEvent(EdsStateEvent event, EdsUInt32 eventData, EdsVoid *context);
+    static EdsError EDSCALLBACK onCameraStateEvent(EdsStateEvent event, EdsUInt32 eventData,
+                                                   EdsVoid *context);
 
 protected:
     void run() override;

@@ -32,11 +32,18 @@
 #include <cstdint>
 
 // Our implementation exports its functions by visibility on ELF platforms and through a module-definition
-// file (EDSDK.def, with the vendor's ordinals) on Windows.
-#if defined(EDSDK_BUILDING_LIBRARY) && !defined(_WIN32)
+// file (EDSDK.def, with the vendor's ordinals) on Windows. On Windows the SDK's functions and the handlers it
+// calls back use the stdcall convention, as the vendor's 32-bit library does (64-bit Windows has one
+// convention).
+#if defined(_WIN32)
+#define EDSAPI __stdcall
+#define EDSCALLBACK __stdcall
+#elif defined(EDSDK_BUILDING_LIBRARY)
 #define EDSAPI __attribute__((visibility("default")))
+#define EDSCALLBACK
 #else
 #define EDSAPI
+#define EDSCALLBACK
 #endif
 
 typedef void EdsVoid;
@@ -86,7 +93,8 @@ typedef struct tagEdsDeviceInfo
     EdsUInt32 reserved;
 } EdsDeviceInfo;
 
-typedef EdsError (*EdsStateEventHandler)(EdsStateEvent inEvent, EdsUInt32 inEventData, EdsVoid *inContext);
+typedef EdsError(EDSCALLBACK *EdsStateEventHandler)(EdsStateEvent inEvent, EdsUInt32 inEventData,
+                                                    EdsVoid *inContext);
 
 // Error codes, all in one place.
 #define EDS_ERR_OK 0x00000000u

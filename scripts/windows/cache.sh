@@ -6,28 +6,43 @@
 # marked complete only when the recipe has finished: a folder without the mark is a build that was interrupted,
 # never taken for a finished one, and is removed and built again from scratch.
 #
-#   scripts/windows/cache.sh            build what is missing, print "name=<folder>" for each piece
-#   scripts/windows/cache.sh --print    only print the folders (fails when one is missing)
+# The 32-bit pieces are named <piece>-i686 and share common-i686.sh as well (part of their key only).
+#
+#   scripts/windows/cache.sh [piece...]            build what is missing, print "name=<folder>" for each piece
+#   scripts/windows/cache.sh --print [piece...]    only print the folders (fails when one is missing)
+# Without pieces named, all of them.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 cache_root="${VISTREL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vistrel}"
-mode="${1:-build}"
+mode=build
+if [ "${1:-}" = --print ]; then mode=--print; shift; fi
 
-recipes=(turbojpeg zlib qt ffmpeg)
+recipes=(turbojpeg zlib qt ffmpeg ffmpeg-i686 turbojpeg-i686 zlib-i686 qt-i686)
+if [ $# -gt 0 ]; then recipes=("$@"); fi
 
-# One builder at a time per cache: a second one waits, then finds the pieces finished.
+# One builder at a time per cache: a second one waits, then finds the pieces finished. The lock is taken for each
+# piece; a builder names the folder it writes in .building, so that a build needing only finished pieces goes on
+# beside a long one (../shared/toolchains/unpack.sh holds the same lock while it unpacks whole folders).
 mkdir -p "$cache_root"
 exec 9>"$cache_root/.lock"
-flock 9
 
 folder_of() {
-  local key
-  key=$( (cat "$here/$1.recipe.sh" "$here/common.sh") | sha256sum | cut -c1-16)
+  local key extra=()
+  case "$1" in *-i686) extra=("$here/common-i686.sh") ;; esac
+  key=$( (cat "$here/$1.recipe.sh" "$here/common.sh" "${extra[@]}") | sha256sum | cut -c1-16)
   echo "$cache_root/$1-$key"
 }
 
 for name in "${recipes[@]}"; do
   dir=$(folder_of "$name")
+  if [ "$mode" != --print ] && ! flock -n 9; then
+    building=$(cat "$cache_root/.building" 2>/dev/null || true)
+    # Held by a builder of another piece: a finished piece is used beside it. Else the holder may be writing
+    # this one: wait.
+    if [ ! -f "$dir/.complete" ] || [ -z "$building" ] || [ "$building" = "$dir" ]; then
+      flock 9
+    fi
+  fi
   if [ ! -f "$dir/.complete" ]; then
     if [ "$mode" = "--print" ]; then
       echo "cache: $name is not built (expected $dir); run scripts/windows/cache.sh" >&2
@@ -38,14 +53,16 @@ for name in "${recipes[@]}"; do
     mkdir -p "$dir" "$dir.work"
     start=$(date +%s)
     log="$dir.log"
+    echo "$dir" >"$cache_root/.building"
     if ! (cd "$dir.work" && bash "$here/$name.recipe.sh" "$dir") >"$log" 2>&1; then
       echo "cache: building $name failed; the last lines of $log:" >&2
       tail -n 40 "$log" >&2
       exit 1
     fi
     date -u +%FT%TZ >"$dir/.complete"
-    rm -rf "$dir.work"
+    rm -rf "$dir.work" "$cache_root/.building"
     echo "cache: $name built in $(( $(date +%s) - start )) s" >&2
   fi
+  flock -u 9
   echo "$name=$dir"
 done

@@ -33,6 +33,13 @@ WinePrefix::WinePrefix()
                   QString::fromLocal8Bit(boot.err.right(2000));
 }
 
+bool WinePrefix::runs32BitPrograms() const
+{
+    const Result r = run(systemProgram(QStringLiteral("reg"), Bits::x86),
+                         {QStringLiteral("query"), QStringLiteral("HKCU\\Software")});
+    return r.finished && r.exitCode == 0;
+}
+
 WinePrefix::~WinePrefix()
 {
     if (!m_dir.isValid())

@@ -44,6 +44,9 @@ public:
 
     // Empty when the prefix is ready; else why not.
     QString error() const { return m_error; }
+    // Whether 32-bit Windows programs run here: they need Wine's 32-bit half and a system that runs 32-bit
+    // code (a Linux kernel can have that switched off).
+    bool runs32BitPrograms() const;
 
     // Runs `program args...` with Wine's 64-bit loader in `workDir` (a Unix folder; empty: the prefix's
     // folder) with `extraEnv` ("NAME=value") added, and waits for it to end. A builtin named without a path

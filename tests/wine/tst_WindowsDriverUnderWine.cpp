@@ -100,6 +100,7 @@ private:
     std::unique_ptr<WinePrefix> m_prefix;
     QTemporaryDir m_work;
     QString m_installed; // the Windows files, copied as an installer would
+    QString m_settingsProgram;
     QString m_ffmpeg;
 };
 
@@ -119,6 +120,21 @@ void TestWindowsDriverUnderWine::initTestCase()
 
     const WinePrefix::Result reg = regsvr32({"/s", WinePrefix::windowsPath(m_installed + "/vistrelcam.dll")});
     QVERIFY2(reg.finished && reg.exitCode == 0, reg.err.constData());
+
+    // The settings program ships 32-bit, with the 32-bit camera library beside it. Where no 32-bit program
+    // runs (or no 32-bit build was given), its 64-bit build stands in, which the same sources make.
+    const QString bin32 = QStringLiteral(VISTREL_WINDOWS_X86_BIN_DIR);
+    m_settingsProgram = m_installed + "/vistrelsetup.exe";
+    if (!bin32.isEmpty() && m_prefix->runs32BitPrograms()) {
+        const QString folder = m_prefix->folder() + "/drive_c/Program Files (x86)/Vistrel";
+        QVERIFY(QDir().mkpath(folder));
+        for (const char *name : {"vistrelsetup.exe", "EDSDK.dll"})
+            QVERIFY(QFile::copy(bin32 + "/" + name, folder + "/" + name));
+        m_settingsProgram = folder + "/vistrelsetup.exe";
+    } else {
+        qWarning("The settings program's cases use its 64-bit build: no 32-bit build, or no 32-bit program "
+                 "runs here");
+    }
 }
 
 void TestWindowsDriverUnderWine::init()
@@ -165,9 +181,8 @@ std::unique_ptr<QProcess> TestWindowsDriverUnderWine::startSettingsProgram(const
     // Wine's desktop process, started by the earlier programs without a display, would keep the window off
     // it.
     m_prefix->endPrograms();
-    std::unique_ptr<QProcess> setup =
-        m_prefix->start(m_installed + "/vistrelsetup.exe", {},
-                        QStringList{"DISPLAY=" + display.name()} + extraEnv, m_work.path());
+    std::unique_ptr<QProcess> setup = m_prefix->start(
+        m_settingsProgram, {}, QStringList{"DISPLAY=" + display.name()} + extraEnv, m_work.path());
     window.clear();
     if (!setup->waitForStarted(60 * 1000))
         return setup;

@@ -6,8 +6,10 @@
 #include "driver/filter/base/DllEntry.h"
 #include "platform/windows/ComPtr.h"
 
-const WCHAR kVistrelServerName[] = L"Virtual-Vistrel-x64";
-const WCHAR kVistrelFilterName[] = L"VistrelToolx64";
+// The 32-bit build registers in the 32-bit registry view, which 32-bit applications see; its names say which
+// build an application found. Both share the class identifier.
+const WCHAR *const kVistrelServerName = sizeof(void *) == 8 ? L"Virtual-Vistrel-x64" : L"Virtual-Vistrel-x86";
+const WCHAR *const kVistrelFilterName = sizeof(void *) == 8 ? L"VistrelToolx64" : L"VistrelToolx86";
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "driver/filter/base/CFactoryTemplate.h"
 
 // The class's name in HKEY_CLASSES_ROOT\CLSID and the filter's name in the device category.
-extern const WCHAR kVistrelServerName[];
-extern const WCHAR kVistrelFilterName[];
+extern const WCHAR *const kVistrelServerName;
+extern const WCHAR *const kVistrelFilterName;
 
 extern const AMOVIESETUP_MEDIATYPE sudVistrelPinTypes;
 extern const AMOVIESETUP_PIN sudVistrelOutputPin;
