@@ -163,6 +163,8 @@ void MediaProcessingThread::runCapture()
         // Nothing may leave the thread; the camera is given up and cleaned up below.
         qDebug() << "Capture stopped:" << error.what();
     }
+    // On this thread, which owns the camera's lock, whichever way the attempts ended.
+    dropShare();
     releaseFrames();
     converter.reset();
     if (eds::EdsTerminateSDK() != EDS_ERR_OK)

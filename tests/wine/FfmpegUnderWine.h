@@ -53,6 +53,10 @@ public:
     // The kinds of the frames recorded so far, from frame `from` on.
     QVector<RecordedFrames::Kind> kinds(int from = 0) const;
     RecordedFrames::Kind lastKind() const;
+    // The whole frames recorded so far, from frame `from` on.
+    RecordedFrames recorded(int from = 0) const;
+    // Ends ffmpeg as a crash or a task manager does: nothing of it runs on.
+    bool kill();
     // Closes ffmpeg as Ctrl+C does; true when it then ended by itself, saying so.
     bool close();
     // What ffmpeg printed, once it has ended.

@@ -124,6 +124,21 @@ private slots:
         QCOMPARE(countLines("Taking the camera over"), 0);
     }
 
+    void instanceChoosingAnotherCameraOpensThatOne()
+    {
+        QCOMPARE(EdsSimReset("Canon EOS 90D:startup=0;Canon EOS R6:startup=0"), EDS_ERR_OK);
+        auto first = startedThread();
+        QVERIFY(waitForCameraFrame(*first, placeholderOf(*first)));
+        Settings other;
+        other.deviceInfo = QVariantMap{{"cn", "Canon EOS R6"}, {"cp", "usb:2"}, {"nr", QSize(960, 640)}};
+        saveSettings(other);
+        auto second = startedThread();
+        QVERIFY(waitForCameraFrame(*second, placeholderOf(*second)));
+        QCOMPARE(countCalls("EdsOpenSession usb:1"), 1);
+        QCOMPARE(countCalls("EdsOpenSession usb:2"), 1);
+        QCOMPARE(countLines(sharing), 0);
+    }
+
     void damagedRingIsIgnoredWithOneLine()
     {
         auto holder = startedThread();
