@@ -27,6 +27,10 @@ echo
 echo "Hand-off to the pin against a plain memcpy of the same bytes (medians of CPU time per frame)"
 QT_QPA_PLATFORM=offscreen "$build/bin/bench_handoff" | tee "$build/bench_handoff.txt"
 
+echo
+echo "Sharing one camera: holder and consumers per frame, consumers at 30 fps, the ring's memory"
+QT_QPA_PLATFORM=offscreen "$build/bin/bench_ring" "$(( seconds < 20 ? 5 : 10 ))" | tee "$build/bench_ring.txt"
+
 # Streaming runs in a throw-away home: their own settings store and registry.
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
@@ -105,4 +109,9 @@ printf '%-58s %-12s %s\n' "samples per second at the sink (output set to 30)" ""
 printf '%-58s %-12s %s\n' "latency median (frame intervals)" "<= 2" \
     "$(result stream_replayed.txt latency_median_intervals) ($(result stream_replayed.txt latency_median_ms) ms)"
 printf '%-58s %-12s %s\n' "latency 99th percentile (ms)" "reported" "$(result stream_replayed.txt latency_p99_ms)"
+ring() { awk -v c="$1" 'index($0, c) { print; exit }' "$build/bench_ring.txt"; }
+printf '%-58s %-12s %s\n' "shared camera: per-consumer CPU, 4 consumers (% of a core)" "own scaling" \
+    "$(awk '/4 consumer\(s\)/ { sub(/.*CPU +/, ""); print $1 }' "$build/bench_ring.txt" | paste -sd ' ')"
+printf '%-58s %-12s %s\n' "shared camera: ring memory (bytes)" "few frames" \
+    "$(ring 'Ring memory' | sed 's/^Ring memory: //')"
 echo "Steady-state allocations: ctest -L capture -R tst_FrameAllocations (a test, not timed)."

@@ -36,19 +36,21 @@ FrameConverter::~FrameConverter()
         tjDestroy(m_decompressor);
 }
 
-bool FrameConverter::convert(const uchar *jpeg, qint64 length, const QSize &outputSize, FrameBuffer &frame)
+bool FrameConverter::convert(const uchar *jpeg, qint64 length, const QSize &outputSize, FrameBuffer &frame,
+                             PictureStore *store)
 {
     if (frame.isNull()) {
         logRejected("no frame buffer");
         return false;
     }
-    return convert(jpeg, length, outputSize, frame.bytes());
+    return convert(jpeg, length, outputSize, frame.bytes(), store);
 }
 
-bool FrameConverter::convert(const uchar *jpeg, qint64 length, const QSize &outputSize, QByteArray &frame)
+bool FrameConverter::convert(const uchar *jpeg, qint64 length, const QSize &outputSize, QByteArray &frame,
+                             PictureStore *store)
 {
     try {
-        return convertUnchecked(jpeg, length, outputSize, frame);
+        return convertUnchecked(jpeg, length, outputSize, frame, store);
     } catch (const std::bad_alloc &) {
         logRejected("out of memory");
         return false;
@@ -56,7 +58,7 @@ bool FrameConverter::convert(const uchar *jpeg, qint64 length, const QSize &outp
 }
 
 bool FrameConverter::convertUnchecked(const uchar *jpeg, qint64 length, const QSize &outputSize,
-                                      QByteArray &frame)
+                                      QByteArray &frame, PictureStore *store)
 {
     if (!m_decompressor) {
         logRejected("no JPEG decoder");
@@ -94,16 +96,24 @@ bool FrameConverter::convertUnchecked(const uchar *jpeg, qint64 length, const QS
     }
     uchar *destination = reinterpret_cast<uchar *>(frame.data());
 
-    // Asking the decoder for blue-green-red rows bottom-up gives the output layout directly, at
-    // the cost of a plain decode.
-    if (sourceSize == outputSize)
-        return decompress(jpeg, length, sourceSize, destination, TJPF_BGR, TJFLAG_FASTDCT | TJFLAG_BOTTOMUP);
-
-    m_decodeBuffer.resize(size_t(width) * size_t(height) * 3 + FrameScaler::sourcePadding);
-    if (!decompress(jpeg, length, sourceSize, m_decodeBuffer.data(), TJPF_BGR, TJFLAG_FASTDCT))
+    uchar *picture = store ? store->pictureMemory(sourceSize) : nullptr;
+    if (!picture) {
+        store = nullptr;
+        // Asking the decoder for blue-green-red rows bottom-up gives the output layout directly, at
+        // the cost of a plain decode.
+        if (sourceSize == outputSize)
+            return decompress(jpeg, length, sourceSize, destination, TJPF_BGR,
+                              TJFLAG_FASTDCT | TJFLAG_BOTTOMUP);
+        m_decodeBuffer.resize(size_t(width) * size_t(height) * 3 + FrameScaler::sourcePadding);
+        picture = m_decodeBuffer.data();
+    }
+    const bool decoded = decompress(jpeg, length, sourceSize, picture, TJPF_BGR, TJFLAG_FASTDCT);
+    if (store)
+        store->pictureDone(decoded);
+    if (!decoded)
         return false;
     m_scaler.prepare(sourceSize, outputSize);
-    m_scaler.scale(m_decodeBuffer.data(), destination);
+    m_scaler.scale(picture, destination);
     return true;
 }
 

@@ -11,6 +11,20 @@
 
 class QImage;
 
+// Somewhere else a decoded camera picture is to be kept (the shared frame ring): the converter decodes into
+// it, says when the picture is complete, and then scales its own output frame from it.
+class PictureStore
+{
+public:
+    virtual ~PictureStore() = default;
+    // Memory for a picture of `size`, 3 bytes a pixel in the order blue, green, red, rows top-down of
+    // exactly width * 3 bytes, followed by FrameScaler::sourcePadding readable bytes; null when there is
+    // none for this picture, and the converter keeps it itself.
+    virtual uchar *pictureMemory(const QSize &size) = 0;
+    // The picture in the memory handed out last is complete, or could not be made.
+    virtual void pictureDone(bool complete) = 0;
+};
+
 // Turns one camera JPEG into one output frame: 3 bytes per pixel in the order blue, green, red,
 // rows bottom-up, each row exactly width * 3 bytes, stretched (nearest pixel) to the output size.
 //
@@ -39,8 +53,11 @@ public:
     // decodable JPEG, a side is 0 or larger than maxSide, length is outside 1..maxJpegLength,
     // or memory runs out; the frame's bytes are then left undefined and must not be shown.
     // Never throws.
-    bool convert(const uchar *jpeg, qint64 length, const QSize &outputSize, QByteArray &frame);
-    bool convert(const uchar *jpeg, qint64 length, const QSize &outputSize, FrameBuffer &frame);
+    // With a store, the decoded picture goes there first.
+    bool convert(const uchar *jpeg, qint64 length, const QSize &outputSize, QByteArray &frame,
+                 PictureStore *store = nullptr);
+    bool convert(const uchar *jpeg, qint64 length, const QSize &outputSize, FrameBuffer &frame,
+                 PictureStore *store = nullptr);
 
     // Writes the picture into bytes with its rows in reverse order, each row width * (depth / 8)
     // bytes without padding. Does nothing for a null picture. Returns false (leaving bytes
@@ -48,7 +65,8 @@ public:
     static bool copyBottomUp(const QImage &picture, QByteArray &bytes);
 
 private:
-    bool convertUnchecked(const uchar *jpeg, qint64 length, const QSize &outputSize, QByteArray &frame);
+    bool convertUnchecked(const uchar *jpeg, qint64 length, const QSize &outputSize, QByteArray &frame,
+                          PictureStore *store);
     bool decompress(const uchar *jpeg, qint64 length, const QSize &size, uchar *destination, int pixelFormat,
                     int flags);
 

@@ -2,6 +2,8 @@
 
 #include "camera/EdsBinding.h"
 #include "driver/capture/FrameConverter.h"
+#include "platform/ring/CameraShare.h"
+#include "platform/ring/FrameRing.h"
 #include "platform/windows/win32.h"
 #include "settings/GlobalSettings.h"
 #include "settings/ProductInfo.h"
@@ -21,6 +23,8 @@ struct CameraSession
     EdsEvfImageRef evfImage = nullptr;
     // The live-view output property's size; the property is a 32-bit value.
     EdsUInt32 outputDevicePropertySize = sizeof(EdsUInt32);
+    // The chosen camera's port name, which names what it shares with other instances; empty if unknown.
+    std::string port;
 };
 
 namespace {
@@ -73,6 +77,7 @@ MediaProcessingThread::~MediaProcessingThread()
         restartRequested = true;
         wakeCondition.notify_all();
     }
+    interruptShareWait();
     wait();
     std::lock_guard<std::mutex> finished(runMutex);
     qDebug() << "MediaProcessingThread exited";
@@ -80,25 +85,31 @@ MediaProcessingThread::~MediaProcessingThread()
 
 void MediaProcessingThread::startCapture()
 {
-    std::lock_guard<std::mutex> lock(stateMutex);
-    stopRequested = false;
-    restartRequested = false;
-    if (!isRunning()) {
-        start(QThread::NormalPriority);
-    } else {
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        stopRequested = false;
+        restartRequested = false;
+        if (!isRunning()) {
+            start(QThread::NormalPriority);
+            return;
+        }
         restartRequested = true;
         wakeCondition.notify_all();
     }
+    interruptShareWait();
 }
 
 void MediaProcessingThread::stopCapture()
 {
     if (!isRunning())
         return;
-    std::lock_guard<std::mutex> lock(stateMutex);
-    stopRequested = true;
-    restartRequested = true;
-    wakeCondition.notify_all();
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        stopRequested = true;
+        restartRequested = true;
+        wakeCondition.notify_all();
+    }
+    interruptShareWait();
 }
 
 double MediaProcessingThread::fps() const
@@ -153,6 +164,8 @@ void MediaProcessingThread::runCapture()
         // Nothing may leave the thread; the camera is given up and cleaned up below.
         qDebug() << "Capture stopped:" << error.what();
     }
+    // On this thread, which owns the camera's lock, whichever way the attempts ended.
+    dropShare();
     releaseFrames();
     converter.reset();
     if (eds::EdsTerminateSDK() != EDS_ERR_OK)
@@ -181,6 +194,11 @@ void MediaProcessingThread::runSessionAttempt(const CaptureTimings &timings)
         release(session.cameraList);
         return;
     }
+    if (!holdCamera(session.port)) {
+        release(session.camera);
+        release(session.cameraList);
+        return;
+    }
     if (eds::EdsSetCameraStateEventHandler(session.camera, kEdsStateEvent_All, &onCameraStateEvent, this) !=
         EDS_ERR_OK)
         qDebug() << "EdsSetCameraStateEventHandler() failed (for keep alive)";
@@ -188,16 +206,20 @@ void MediaProcessingThread::runSessionAttempt(const CaptureTimings &timings)
         qDebug() << "EdsOpenSession failed";
         release(session.camera);
         release(session.cameraList);
+        dropShare();
         return;
     }
     startLiveView(session, timings);
     downloadLoop(session, timings);
     shutSession(session);
+    // Only now, with the session closed, may the next instance open it.
+    dropShare();
 }
 
 bool MediaProcessingThread::chooseCamera(CameraSession &session, EdsUInt32 count)
 {
     const QString wanted = deviceInfo.value("cn").toString();
+    std::string firstPort; // the camera taken when none matches
     for (EdsUInt32 index = 0; index < count; ++index) {
         EdsCameraRef camera = nullptr;
         if (eds::EdsGetChildAtIndex(session.cameraList, static_cast<EdsInt32>(index), &camera) !=
@@ -211,9 +233,13 @@ bool MediaProcessingThread::chooseCamera(CameraSession &session, EdsUInt32 count
             release(camera);
             continue;
         }
+        const std::string port(info.szPortName, strnlen(info.szPortName, sizeof info.szPortName));
+        if (index == 0)
+            firstPort = port;
         const auto length = strnlen(info.szDeviceDescription, sizeof info.szDeviceDescription);
         if (QString::fromUtf8(info.szDeviceDescription, static_cast<int>(length)) == wanted) {
             session.camera = camera;
+            session.port = port;
             return true;
         }
         release(camera);
@@ -222,6 +248,7 @@ bool MediaProcessingThread::chooseCamera(CameraSession &session, EdsUInt32 count
         session.camera = nullptr;
         qDebug() << "EdsGetChildAtIndex failed (2)";
     }
+    session.port = firstPort;
     return session.camera != nullptr;
 }
 

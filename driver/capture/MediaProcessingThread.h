@@ -3,6 +3,7 @@
 #include "driver/capture/CaptureTimings.h"
 #include "driver/capture/FrameBuffer.h"
 #include "driver/capture/FrameQueue.h"
+#include "driver/capture/FrameScaler.h"
 #include "platform/edsdk/EDSDK.h"
 
 #include <QByteArray>
@@ -14,10 +15,16 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <type_traits>
 
 class FrameConverter;
 struct CameraSession;
+
+namespace vistrel::ring {
+class CameraShare;
+class RingWriter;
+} // namespace vistrel::ring
 
 // The driver's link to the camera: run() opens the camera chosen in the settings, streams its live view,
 // converts each JPEG into an output frame and retries after any failure until told to stop. The pin
@@ -85,6 +92,16 @@ private:
     void waitBetweenAttempts(const CaptureTimings &timings);
     void releaseFrames();
 
+    // Sharing the camera with the other instances (MediaProcessingThreadSharing.cpp). holdCamera returns
+    // once this instance holds the camera's session, or false when it was told to stop or restart while
+    // it delivered another instance's picture.
+    bool holdCamera(const std::string &cameraKey);
+    void startPublishing(vistrel::ring::CameraShare &share, bool tookOver);
+    void dropShare();
+    void interruptShareWait();
+    // Under frameMutex: queues the ring's newest picture, scaled, while another instance holds the camera.
+    void pullSharedFrame();
+
     // Standard mutexes rather than Qt's: the thread sanitizer sees their ordering.
     std::condition_variable wakeCondition;
     mutable std::mutex stateMutex;
@@ -109,4 +126,15 @@ private:
 
     // JPEG decoder and its reused buffer; exists only while run() runs, used only by it.
     std::unique_ptr<FrameConverter> converter;
+
+    // The camera's share with the other instances for the current session attempt: set and reset by run()
+    // under frameMutex, used by the pin under frameMutex.
+    std::unique_ptr<vistrel::ring::CameraShare> cameraShare;
+    bool holdingShare = false;
+    quint32 lastSharedFrame = 0;
+    std::string ringComplaint; // the last reason a ring was ignored, said once
+    FrameScaler sharedScaler;
+    // run() only: where the holder publishes, and whether to say so at the first frame after a take-over.
+    std::unique_ptr<vistrel::ring::RingWriter> ringWriter;
+    bool announceNextPublish = false;
 };

@@ -4,8 +4,13 @@
 #include "driver/capture/FrameConverter.h"
 #include "driver/capture/MediaProcessingThread.h"
 #include "driver/capture/Placeholder.h"
+#include "driver/capture/RingPictureStore.h"
+#include "platform/ring/FrameRing.h"
+
+#include <QDebug>
 
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -35,9 +40,17 @@ void MediaProcessingThread::convertAndPublish(const uchar *jpeg, int length)
     FrameBuffer frame = spareFrames.takeOldest();
     if (frame.isNull())
         frame = FrameBuffer::create();
-    if (!converter || !converter->convert(jpeg, length, outputSize(), frame)) {
+    // The holder decodes into the camera's frame ring: once for every instance on the machine.
+    std::optional<RingPictureStore> ring;
+    if (ringWriter)
+        ring.emplace(*ringWriter);
+    if (!converter || !converter->convert(jpeg, length, outputSize(), frame, ring ? &*ring : nullptr)) {
         spareFrames.append(frame);
         return;
+    }
+    if (announceNextPublish && ring) {
+        qDebug() << "First camera frame after taking the camera over";
+        announceNextPublish = false;
     }
     {
         // The pin never finds more than 3 frames waiting: older ones are dropped for reuse.
@@ -62,6 +75,7 @@ int MediaProcessingThread::readFrame(void *dst, int maxBytes)
 int MediaProcessingThread::readFrameWith(const FrameCopy &copy)
 {
     std::lock_guard<std::mutex> lock(frameMutex);
+    pullSharedFrame();
     if (!isRunning() || (readyFrames.isEmpty() && currentFrame.isNull())) {
         QByteArray placeholder;
         {

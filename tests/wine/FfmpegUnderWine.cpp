@@ -187,6 +187,23 @@ QByteArray LiveRecording::allFrames() const
     return file.read(qint64(frames()) * frameBytes());
 }
 
+RecordedFrames LiveRecording::recorded(int from) const
+{
+    QFile file(m_file);
+    QByteArray raw;
+    if (file.open(QIODevice::ReadOnly) && file.seek(qint64(from) * frameBytes()))
+        raw = file.readAll();
+    // Only whole frames: ffmpeg may be writing the next one.
+    raw.truncate(raw.size() / frameBytes() * frameBytes());
+    return RecordedFrames(raw, m_size.width(), m_size.height());
+}
+
+bool LiveRecording::kill()
+{
+    ::kill(pid_t(m_process->processId()), SIGKILL);
+    return m_process->waitForFinished(5 * 60 * 1000);
+}
+
 bool LiveRecording::close()
 {
     // Wine turns the signal into the console's Ctrl+C, which ffmpeg answers by finishing its file.

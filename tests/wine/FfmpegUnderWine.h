@@ -69,6 +69,10 @@ public:
     QByteArray frame(int index) const;
     // Every whole frame recorded so far.
     QByteArray allFrames() const;
+    // The whole frames recorded so far, from frame `from` on.
+    RecordedFrames recorded(int from = 0) const;
+    // Ends ffmpeg as a crash or a task manager does: nothing of it runs on.
+    bool kill();
     // Closes ffmpeg as Ctrl+C does; true when it then ended by itself, saying so.
     bool close();
     // What ffmpeg printed, once it has ended.
