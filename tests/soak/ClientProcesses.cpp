@@ -113,7 +113,10 @@ ClientProcesses::Client *ClientProcesses::clientWithId(uint32_t id)
 void ClientProcesses::killHolder(SoakClient &soakClient)
 {
     const uint32_t self = vistrel::ring::CameraShare::processId();
-    if (m_holder.processId() == self && !m_clients.empty()) {
+    const bool clientStaying = std::any_of(m_clients.begin(), m_clients.end(), [](const Client &client) {
+        return !client.leaving && !client.killed;
+    });
+    if (m_holder.processId() == self && clientStaying) {
         // The soak's own graph holds the camera: it stops until a client has taken the session over.
         const bool handed = soakClient.stopWhile(
             [&] { return clientWithId(m_holder.processId()) != nullptr; }, m_stallSeconds);
