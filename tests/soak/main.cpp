@@ -228,7 +228,7 @@ int main(int argc, char **argv)
         printCounts("faults injected", faults.counts());
         printCounts("client actions", client.counts());
         if (options.clients > 0) {
-            printCounts("client processes", processes.counts());
+            printCounts("client process events", processes.counts());
             processes.printFigures();
         }
         std::printf("samples delivered: %llu (%llu while the camera was gone)\n",
