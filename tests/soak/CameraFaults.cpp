@@ -45,6 +45,11 @@ CameraFaults::CameraFaults(std::mt19937_64 &random, SampleWatch &watch)
 {
 }
 
+const char *CameraFaults::port()
+{
+    return kPort;
+}
+
 bool CameraFaults::plugIn()
 {
     if (EdsSimAddCameras(kCamera) != EDS_ERR_OK)

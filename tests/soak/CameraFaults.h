@@ -19,6 +19,8 @@ public:
 
     CameraFaults(std::mt19937_64 &random, SampleWatch &watch);
 
+    // The simulated camera's port name, which also names its frame ring.
+    static const char *port();
     // Plugs in the one simulated camera. False if the simulator refuses.
     bool plugIn();
     // Injects one fault chosen at random.

@@ -1,5 +1,6 @@
 #include "tests/soak/SoakClient.h"
 
+#include "tests/soak/PictureWatch.h"
 #include "tests/soak/ProcessProbe.h"
 #include "tests/soak/SampleWatch.h"
 #include "tests/soak/SoakTrace.h"
@@ -101,7 +102,11 @@ bool SoakClient::startStreaming(std::string &error)
     vistrel::sink::SampleSinkOptions options;
     options.subtype = MEDIASUBTYPE_RGB24;
     options.formatType = FORMAT_VideoInfo;
-    options.onSample = [this](const vistrel::sink::ReceivedSample &) { m_watch.sampleArrived(); };
+    options.onSample = [this, pictures = m_pictures](const vistrel::sink::ReceivedSample &sample) {
+        m_watch.sampleArrived();
+        if (pictures)
+            pictures->sampleArrived(sample);
+    };
     m_sink = adoptComPtr(vistrel::sink::SampleSink::create(options));
     hr = m_sink ? CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                    comOutput(m_graph))
@@ -249,6 +254,31 @@ void SoakClient::setFormatWhileStreaming()
         m_lastFailure = "after a change of format the pins are joined one way only: the pin " + hex(out) +
                         ", the sink " + hex(in);
     }
+}
+
+bool SoakClient::stopWhile(const std::function<bool()> &condition, int guardSeconds)
+{
+    if (!m_control)
+        return false;
+    HRESULT hr;
+    {
+        StallGuard guard(m_stalls, "IMediaControl::Stop");
+        setRunning(false);
+        hr = m_control->Stop();
+    }
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(guardSeconds);
+    bool met = condition();
+    while (SUCCEEDED(hr) && !met && Clock::now() < deadline) {
+        pauseFor(50);
+        met = condition();
+    }
+    if (SUCCEEDED(hr)) {
+        StallGuard guard(m_stalls, "IMediaControl::Run after Stop");
+        hr = m_control->Run();
+    }
+    setRunning(SUCCEEDED(hr));
+    note("stop while a client takes the camera", hr);
+    return met;
 }
 
 void SoakClient::createExtraFilter()

@@ -9,11 +9,13 @@
 #include "tools/sample-sink/SampleSink.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+class PictureWatch;
 class SampleWatch;
 class StallMonitor;
 
@@ -31,6 +33,11 @@ public:
     bool registerDriver(std::string &error);
     // Finds "VistrelToolx64" as applications do, connects it to the sink and runs the graph.
     bool startStreaming(std::string &error);
+    // Also tells the camera's pictures apart in every graph built from now on.
+    void setPictureWatch(PictureWatch *pictures) { m_pictures = pictures; }
+    // Stops the graph until `condition` holds (or the guard of `guardSeconds` ends a wait that would never
+    // end), then runs it again. Whether the condition held.
+    bool stopWhile(const std::function<bool()> &condition, int guardSeconds);
     // One client action chosen at random.
     void actOne();
     // Releases the extra filters that are due.
@@ -65,6 +72,7 @@ private:
     std::mt19937_64 &m_random;
     SampleWatch &m_watch;
     StallMonitor &m_stalls;
+    PictureWatch *m_pictures = nullptr;
     HMODULE m_driver = nullptr;
     bool m_registeredHere = false;
 

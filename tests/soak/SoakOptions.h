@@ -13,9 +13,12 @@ struct SoakOptions
     bool seedGiven = false;
     int maxGapMs = 1000; // longest time without a sample while the graph runs
     GapJudgement gaps = GapJudgement::Strict;
-    int maxGrowthMb = 64;  // memory growth allowed after the warm-up
-    int stallSeconds = 30; // a client call that takes longer is a deadlock
-    bool trace = false;    // print every fault and client action
+    int maxGrowthMb = 64;    // memory growth allowed after the warm-up
+    int stallSeconds = 30;   // a client call that takes longer is a deadlock
+    bool trace = false;      // print every fault and client action
+    int clients = 0;         // client processes that join and leave, at most this many at once
+    bool killHolder = false; // kill the process holding the camera at random (with --clients)
+    bool asClient = false;   // run as one of those client processes
 };
 
 // False, with a message in `error`, for an unknown option or a bad value. `help` is set for --help.

@@ -4,7 +4,10 @@
 #include "platform/dshow/dshow.h"
 #include "platform/edsdk/EdsSimulator.h"
 #include "tests/soak/CameraFaults.h"
+#include "tests/soak/ClientMode.h"
+#include "tests/soak/ClientProcesses.h"
 #include "tests/soak/DriverLines.h"
+#include "tests/soak/PictureWatch.h"
 #include "tests/soak/ProcessProbe.h"
 #include "tests/soak/SampleWatch.h"
 #include "tests/soak/SoakClient.h"
@@ -86,6 +89,8 @@ int main(int argc, char **argv)
         std::printf("%s", soakUsage());
         return 0;
     }
+    if (options.asClient)
+        return runAsClient(options);
     if (!options.seedGiven)
         options.seed = std::random_device()();
     static const char *const judgements[] = {"every gap judged",
@@ -94,6 +99,9 @@ int main(int argc, char **argv)
     std::printf("vistrelsoak: seed %llu, %d s, gap limit %d ms (%s), growth limit %d MB\n",
                 static_cast<unsigned long long>(options.seed), options.seconds, options.maxGapMs,
                 judgements[int(options.gaps)], options.maxGrowthMb);
+    if (options.clients > 0)
+        std::printf("vistrelsoak: up to %d client process(es) joining and leaving%s\n", options.clients,
+                    options.killHolder ? ", the camera's holder killed at random" : "");
     std::fflush(stdout);
     std::mt19937_64 random(options.seed);
 
@@ -115,7 +123,16 @@ int main(int argc, char **argv)
         }
         const std::vector<std::string> threadsBefore = ProcessProbe::threadNames();
 
+        PictureWatch pictures;
+        ClientProcesses processes(random, pictures, options.clients, options.killHolder,
+                                  options.stallSeconds);
+        if (options.clients > 0 && !processes.open(error)) {
+            std::fprintf(stderr, "vistrelsoak: the camera's frame ring cannot be watched: %s\n",
+                         error.c_str());
+            return 1;
+        }
         SoakClient client(random, watch, stalls);
+        client.setPictureWatch(&pictures);
         if (!client.registerDriver(error) || !client.startStreaming(error)) {
             std::fprintf(stderr, "vistrelsoak: %s\n", error.c_str());
             return 1;
@@ -151,7 +168,10 @@ int main(int argc, char **argv)
                 nextMemorySample = now + 1;
             }
             if (now >= nextAction) {
-                if (std::uniform_int_distribution<int>(0, 9)(random) < 6)
+                const int action = std::uniform_int_distribution<int>(0, 9)(random);
+                if (options.clients > 0 && action >= 8)
+                    processes.actOne(client);
+                else if (action < (options.clients > 0 ? 5 : 6))
                     faults.injectOne();
                 else
                     client.actOne();
@@ -167,12 +187,15 @@ int main(int argc, char **argv)
             }
             faults.tick();
             client.tick();
+            processes.tick();
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
 
         // Everything healed: the stream must carry on, and memory must be where it was after warm-up.
         faults.heal();
+        processes.leaveAll();
         client.settle();
+        processes.finishHandOver();
         const bool streamingAtTheEnd = client.streaming();
         // The stream carries on: a sample after the faults, however long a busy machine takes to deliver it.
         const uint64_t samplesHealed = watch.figures().samples;
@@ -204,9 +227,15 @@ int main(int argc, char **argv)
                     secondsSince(start));
         printCounts("faults injected", faults.counts());
         printCounts("client actions", client.counts());
+        if (options.clients > 0) {
+            printCounts("client process events", processes.counts());
+            processes.printFigures();
+        }
         std::printf("samples delivered: %llu (%llu while the camera was gone)\n",
                     static_cast<unsigned long long>(figures.samples),
                     static_cast<unsigned long long>(figures.samplesWhileCameraGone));
+        std::printf("camera pictures in the soak's graph: %llu\n",
+                    static_cast<unsigned long long>(pictures.cameraPictures()));
         std::printf("longest gap while running: %.0f ms (%.0f ms while the camera was gone)\n",
                     figures.longestGapMs, figures.longestGapWhileCameraGoneMs);
         std::printf("mean sample interval: %.1f ms (%.1f ms while the camera was gone)\n",
@@ -247,6 +276,7 @@ int main(int argc, char **argv)
             failures.push_back("the camera SDK was not shut down");
         if (sdkReferences != 0)
             failures.push_back(std::to_string(sdkReferences) + " camera SDK reference(s) not released");
+        failures.insert(failures.end(), processes.failures().begin(), processes.failures().end());
         for (const std::string &name : leftThreads)
             failures.push_back("thread left running: " + name);
     }

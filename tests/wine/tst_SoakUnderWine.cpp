@@ -1,6 +1,7 @@
 // The fault-injection soak built for Windows, under Wine: the driver registered with Wine's regsvr32 and
 // streamed through Wine's COM and DirectShow, while the soak unplugs the simulated camera, injects SDK
-// errors and damaged frames, and pauses, stops and reconfigures the graph at random from a fixed seed. The
+// errors and damaged frames, pauses, stops and reconfigures the graph, starts client processes beside it and
+// kills the one holding the camera (TerminateProcess), at random from a fixed seed. The
 // soak judges the run itself (gaps, stalls, memory, what is left at the end); this test checks its verdict
 // and prints its figures.
 #include "tests/wine/WinePrefix.h"
@@ -54,9 +55,10 @@ void TestSoakUnderWine::shortSoakPasses()
 {
     // Two minutes of faults; the guard only ends a soak that hangs past its own deadlock detection. Windows
     // keeps no figure of a thread's wait for a CPU, so a gap is reported and only a stalled stream fails.
-    const WinePrefix::Result soak =
-        m_prefix->run(WinePrefix::windowsPath(m_installed + "/vistrelsoak.exe"),
-                      {"--seconds", "120", "--seed", "20261207", "--gaps", "stall"}, {}, {}, 20 * 60 * 1000);
+    const WinePrefix::Result soak = m_prefix->run(
+        WinePrefix::windowsPath(m_installed + "/vistrelsoak.exe"),
+        {"--seconds", "120", "--seed", "20261207", "--gaps", "stall", "--clients", "2", "--kill-holder"}, {},
+        {}, 20 * 60 * 1000);
     const QString out = QString::fromLocal8Bit(soak.out);
     for (const QString &line : out.split('\n', Qt::SkipEmptyParts))
         qInfo().noquote() << line.trimmed();
@@ -72,7 +74,8 @@ void TestSoakUnderWine::shortSoakPasses()
     QVERIFY(out.contains("vistrelsoak: passed"));
     for (const char *figure :
          {"faults injected:", "client actions:", "samples delivered:", "longest gap while running:",
-          "gaps over 1000 ms:", "memory: after warm-up", "at the end:"})
+          "gaps over 1000 ms:", "memory: after warm-up",
+          "at the end:", "client processes:", "hand-over, kill to another process holding the session:"})
         QVERIFY2(out.contains(figure), figure);
     QVERIFY(out.contains("DllCanUnloadNow S_OK"));
 }
