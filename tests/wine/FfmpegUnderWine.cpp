@@ -179,15 +179,7 @@ QByteArray LiveRecording::frame(int index) const
     return frame.size() == frameBytes() ? frame : QByteArray();
 }
 
-QByteArray LiveRecording::allFrames() const
-{
-    QFile file(m_file);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.read(qint64(frames()) * frameBytes());
-}
-
-RecordedFrames LiveRecording::recorded(int from) const
+QByteArray LiveRecording::wholeFrames(int from) const
 {
     QFile file(m_file);
     QByteArray raw;
@@ -195,7 +187,17 @@ RecordedFrames LiveRecording::recorded(int from) const
         raw = file.readAll();
     // Only whole frames: ffmpeg may be writing the next one.
     raw.truncate(raw.size() / frameBytes() * frameBytes());
-    return RecordedFrames(raw, m_size.width(), m_size.height());
+    return raw;
+}
+
+QByteArray LiveRecording::allFrames() const
+{
+    return wholeFrames(0);
+}
+
+RecordedFrames LiveRecording::recorded(int from) const
+{
+    return RecordedFrames(wholeFrames(from), m_size.width(), m_size.height());
 }
 
 bool LiveRecording::kill()

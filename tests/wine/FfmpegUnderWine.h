@@ -82,6 +82,8 @@ public:
 
 private:
     int frameBytes() const { return m_size.width() * m_size.height() * 3; }
+    // The whole frames written so far from frame `from` on, as raw bytes.
+    QByteArray wholeFrames(int from) const;
 
     QString m_file;
     QSize m_size;
