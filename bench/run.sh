@@ -42,6 +42,10 @@ echo
 echo "Streaming 960x640 camera frames at 30 fps to 1920x1080 for $seconds s, numbered pictures replayed"
 "$build/bin/vistrellatency" --seconds "$seconds" 2>/dev/null | tee "$build/stream_replayed.txt" | grep -v '^RESULT'
 echo
+echo "The same through the shared frame ring: a first graph holds the camera, the measured one reads the ring"
+"$build/bin/vistrellatency" --seconds "$seconds" --through-ring 2>/dev/null | tee "$build/stream_ring.txt" |
+    grep -v '^RESULT'
+echo
 echo "The same with the camera stand-in encoding its test picture per frame"
 "$build/bin/vistrellatency" --seconds "$seconds" --generated 2>/dev/null | tee "$build/stream_generated.txt" |
     grep -v '^RESULT'
@@ -126,6 +130,8 @@ printf '%-58s %-12s %s\n' "samples per second at the sink (output set to 30)" ""
 printf '%-58s %-12s %s\n' "latency median (frame intervals)" "<= 2" \
     "$(result stream_replayed.txt latency_median_intervals) ($(result stream_replayed.txt latency_median_ms) ms)"
 printf '%-58s %-12s %s\n' "latency 99th percentile (ms)" "reported" "$(result stream_replayed.txt latency_p99_ms)"
+printf '%-58s %-12s %s\n' "latency median through the ring (frame intervals)" "direct + 1" \
+    "$(result stream_ring.txt latency_median_intervals) ($(result stream_ring.txt latency_median_ms) ms)"
 ring() { awk -v c="$1" 'index($0, c) { print; exit }' "$build/bench_ring.txt"; }
 printf '%-58s %-12s %s\n' "shared camera: per-consumer CPU, 4 consumers (% of a core)" "own scaling" \
     "$(awk '/4 consumer\(s\)/ { sub(/.*CPU +/, ""); print $1 }' "$build/bench_ring.txt" | paste -sd ' ')"

@@ -42,6 +42,10 @@ bool parseProbeOptions(int argc, const char *const *argv, ProbeOptions *options,
             options->codedFrames = false;
             continue;
         }
+        if (name == "--through-ring") {
+            options->throughRing = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             *error = "unknown option or missing value: " + name;
             return false;
@@ -78,11 +82,13 @@ std::string probeUsage(const char *program)
 {
     return std::string("usage: ") + program +
            " [--seconds S] [--warmup S] [--size WxH] [--fps F] [--camera-size WxH] [--generated]\n"
-           "          [--device NAME] [--port PORT]\n"
+           "          [--device NAME] [--port PORT] [--through-ring]\n"
            "Streams the registered virtual camera into a sink for S seconds (default 60) and reports the\n"
            "process's CPU time per thread and the latency from each simulated camera frame becoming ready\n"
            "to the sample carrying it reaching the sink. Writes the output size and frame rate into the\n"
            "settings store first, so run it with a throw-away HOME. By default the camera replays pictures\n"
            "that carry their own number; --generated uses the camera stand-in's own test picture, which it\n"
-           "encodes per frame (no latency figures then).\n";
+           "encodes per frame (no latency figures then). --through-ring starts a first graph that holds the\n"
+           "camera, so that the measured one gets the camera's picture through the shared frame ring (the CPU\n"
+           "figures are then the process's, both graphs included).\n";
 }

@@ -15,6 +15,8 @@ struct ProbeOptions
     double fps = 30;          // frame rate written to the settings
     double seconds = 60;      // measured window
     double warmupSeconds = 2; // after the first camera frame, before the window
+    // Another graph of the same process holds the camera first, so the measured one reads its frame ring.
+    bool throughRing = false;
 };
 
 // Parses argv (argv[0] is the program); false with a one-line reason in *error.

@@ -82,19 +82,34 @@ int removeEntry(const char *path, const struct stat *, int, FTW *)
     return remove(path);
 }
 
+// Live view starts some seconds after the graph runs; the placeholder comes meanwhile. False when no camera
+// frame arrived within 30 seconds.
+bool waitForCamera(const StreamProbe &probe)
+{
+    const double waitStart = steadySeconds();
+    while (probe.cameraStartNs() == 0 && steadySeconds() - waitStart < 30)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return probe.cameraStartNs() != 0;
+}
+
 // Streams for the warm-up and the window, then prints the report. Returns the exit code.
 int measure(const ProbeOptions &options, ReadyTimeFunction readyTime)
 {
     std::string error;
     const double fpsBound = std::max(options.fps, 30.0) * 2;
-    StreamProbe probe(size_t((options.seconds + options.warmupSeconds + 60) * fpsBound));
+    const size_t maxArrivals = size_t((options.seconds + options.warmupSeconds + 60) * fpsBound);
+    // The holder decodes the camera's pictures into the frame ring; the measured graph reads them there.
+    StreamProbe holder(maxArrivals);
+    if (options.throughRing) {
+        if (!holder.start(options.device, &error))
+            return fail(error);
+        if (!waitForCamera(holder))
+            return fail("the graph holding the camera got no camera frame within 30 seconds");
+    }
+    StreamProbe probe(maxArrivals);
     if (!probe.start(options.device, &error))
         return fail(error);
-    // Live view starts some seconds after the graph runs; the placeholder comes meanwhile.
-    const double waitStart = steadySeconds();
-    while (probe.cameraStartNs() == 0 && steadySeconds() - waitStart < 30)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (probe.cameraStartNs() == 0)
+    if (!waitForCamera(probe))
         return fail("no camera frame arrived within 30 seconds");
 
     std::this_thread::sleep_for(std::chrono::duration<double>(options.warmupSeconds));
@@ -111,13 +126,15 @@ int measure(const ProbeOptions &options, ReadyTimeFunction readyTime)
     const bool timed = readyTime && readyTime(options.port.c_str(), 0, &first) == EDS_ERR_OK &&
                        readyTime(options.port.c_str(), span, &later) == EDS_ERR_OK;
     probe.stop();
+    if (options.throughRing)
+        holder.stop();
 
     const double window = after.wallSeconds - before.wallSeconds;
-    std::printf("output %dx%d at %.3f fps, camera %dx%d (%s), window %.1f s, %ld samples\n", probe.width(),
+    std::printf("output %dx%d at %.3f fps, camera %dx%d (%s), window %.1f s, %ld samples%s\n", probe.width(),
                 probe.height(), probe.outputFps(), options.cameraWidth, options.cameraHeight,
                 options.codedFrames ? "numbered pictures replayed"
                                     : "test picture encoded by the stand-in per frame",
-                window, probe.samples());
+                window, probe.samples(), options.throughRing ? ", through the frame ring" : "");
     ProbeReport::printCpu(before, after, probe.senderThread(), samplesInWindow);
     if (!timed || !options.codedFrames)
         return 0;
