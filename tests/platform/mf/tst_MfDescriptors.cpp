@@ -73,16 +73,25 @@ private slots:
         QCOMPARE(handler->GetMajorType(&major), S_OK);
         QVERIFY(IsEqualGUID(major, MFMediaType_Video));
 
+        // Windows' handler looks at the major type and subtype only; size and rate are the source's to judge.
         auto exact = makeVideoType(MFVideoFormat_NV12, 1280, 720, 30);
         auto onlySubtype = makeVideoType(MFVideoFormat_RGB32, 0, 0, 0);
-        auto wrongSize = makeVideoType(MFVideoFormat_NV12, 640, 480, 30);
-        auto wrongRate = makeVideoType(MFVideoFormat_RGB32, 640, 480, 15);
+        auto otherSize = makeVideoType(MFVideoFormat_NV12, 640, 480, 15);
+        auto otherSubtype = makeVideoType(MFVideoFormat_YUY2, 640, 480, 30);
+        auto audio = makeVideoType(MFVideoFormat_RGB32, 640, 480, 30);
+        QCOMPARE(audio->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio), S_OK);
         ComPtr<IMFMediaType> closest;
         QCOMPARE(handler->IsMediaTypeSupported(exact.Get(), closest.ReleaseAndGetAddressOf()), S_OK);
+        QVERIFY(!closest);
         QCOMPARE(handler->IsMediaTypeSupported(onlySubtype.Get(), nullptr), S_OK);
-        QCOMPARE(handler->IsMediaTypeSupported(wrongSize.Get(), nullptr), MF_E_INVALIDMEDIATYPE);
-        QCOMPARE(handler->IsMediaTypeSupported(wrongRate.Get(), nullptr), MF_E_INVALIDMEDIATYPE);
+        QCOMPARE(handler->IsMediaTypeSupported(otherSize.Get(), nullptr), S_OK);
+        QCOMPARE(handler->IsMediaTypeSupported(otherSubtype.Get(), nullptr), MF_E_INVALIDMEDIATYPE);
+        QCOMPARE(handler->IsMediaTypeSupported(audio.Get(), nullptr), MF_E_INVALIDMEDIATYPE);
         QCOMPARE(handler->IsMediaTypeSupported(nullptr, nullptr), E_POINTER);
+
+        // The current type counts too, even when the list lacks it.
+        QCOMPARE(handler->SetCurrentMediaType(otherSubtype.Get()), S_OK);
+        QCOMPARE(handler->IsMediaTypeSupported(otherSubtype.Get(), nullptr), S_OK);
 
         QCOMPARE(handler->GetMediaTypeByIndex(1, type.ReleaseAndGetAddressOf()), S_OK);
         QCOMPARE(handler->SetCurrentMediaType(type.Get()), S_OK);
