@@ -123,11 +123,11 @@ STDMETHODIMP VistrelMediaStream::RequestSample(IUnknown *pToken)
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_state == State::Shutdown)
             return MF_E_SHUTDOWN;
+        if (!m_selected)
+            return MF_E_INVALIDREQUEST;
         // A stopped source refuses with the code the pipeline takes for a late request, not an error.
         if (m_state == State::Stopped)
             return MF_E_MEDIA_SOURCE_WRONGSTATE;
-        if (!m_selected)
-            return MF_E_INVALIDREQUEST;
         // While paused the request waits for the next start.
         m_requests.emplace_back(pToken);
     }
