@@ -4,12 +4,14 @@
 #include "driver/filter/VistrelCamGuids.h"
 #include "driver/filter/base/AMovieSetup.h"
 #include "driver/filter/base/DllEntry.h"
+#include "driver/mediasource/VistrelMediaSource.h"
 #include "platform/windows/ComPtr.h"
 
 // The 32-bit build registers in the 32-bit registry view, which 32-bit applications see; its names say which
 // build an application found. Both share the class identifier.
 const WCHAR *const kVistrelServerName = sizeof(void *) == 8 ? L"Virtual-Vistrel-x64" : L"Virtual-Vistrel-x86";
 const WCHAR *const kVistrelFilterName = sizeof(void *) == 8 ? L"VistrelToolx64" : L"VistrelToolx86";
+const WCHAR *const kVistrelMediaSourceName = L"Vistrel Media Source";
 
 namespace {
 
@@ -38,6 +40,8 @@ const AMOVIESETUP_FILTER sudVistrelCam = {
 
 CFactoryTemplate g_Templates[] = {
     {kVistrelServerName, &CLSID_VistrelCam, CVCam::CreateInstance, NULL, &sudVistrelCam},
+    // No filter setup data: the media source is no filter and has no category entry.
+    {kVistrelMediaSourceName, &CLSID_VistrelMediaSource, VistrelMediaSource::CreateInstance, NULL, NULL},
 };
 int g_cTemplates = sizeof(g_Templates) / sizeof(g_Templates[0]);
 
@@ -97,6 +101,9 @@ HRESULT registerServer(bool registering)
     if (registering)
         hr = AMovieSetupRegisterServer(CLSID_VistrelCam, kVistrelServerName, widePath, L"Both",
                                        L"InprocServer32");
+    if (registering && SUCCEEDED(hr))
+        hr = AMovieSetupRegisterServer(CLSID_VistrelMediaSource, kVistrelMediaSourceName, widePath, L"Both",
+                                       L"InprocServer32");
 
     // 5.
     if (SUCCEEDED(hr))
@@ -105,6 +112,8 @@ HRESULT registerServer(bool registering)
     // 6. The server keys go only once nothing in the category refers to them any more.
     if (!registering && SUCCEEDED(hr))
         hr = AMovieSetupUnregisterServer(CLSID_VistrelCam);
+    if (!registering && SUCCEEDED(hr))
+        hr = AMovieSetupUnregisterServer(CLSID_VistrelMediaSource);
 
     // 7.
     CoFreeUnusedLibraries();

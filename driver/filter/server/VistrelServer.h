@@ -1,4 +1,4 @@
-// The COM server around the virtual camera filter: its one creatable class, the filter's setup data
+// The COM server around the virtual camera filter and the media source: its creatable classes, the filter's setup data
 // and (un)registration of the server and of the filter in the video input device category.
 #pragma once
 
@@ -7,6 +7,8 @@
 // The class's name in HKEY_CLASSES_ROOT\CLSID and the filter's name in the device category.
 extern const WCHAR *const kVistrelServerName;
 extern const WCHAR *const kVistrelFilterName;
+// The media source's name in HKEY_CLASSES_ROOT\CLSID.
+extern const WCHAR *const kVistrelMediaSourceName;
 
 extern const AMOVIESETUP_MEDIATYPE sudVistrelPinTypes;
 extern const AMOVIESETUP_PIN sudVistrelOutputPin;

@@ -22,6 +22,11 @@ namespace {
 const QString kClsidKey = QStringLiteral("CLSID\\") + kVistrelCamClsidText;
 const QString kServerKey = kClsidKey + QStringLiteral("\\InprocServer32");
 
+// The media source, a second class of the same server.
+const CLSID kMediaSourceClsid = {0x613dfa2e, 0xafb2, 0x40b0, {0xa6, 0x6c, 0x18, 0x13, 0x4b, 0xba, 0xcb, 0xe6}};
+const QString kSourceKey = QStringLiteral("CLSID\\{613DFA2E-AFB2-40B0-A66C-18134BBACBE6}");
+const QString kSourceServerKey = kSourceKey + QStringLiteral("\\InprocServer32");
+
 QString categoryEntryKey()
 {
     return QString::fromStdWString(categoryInstancePath(CLSID_VideoInputDeviceCategory) + L"\\" +
@@ -62,12 +67,14 @@ struct Registration
 {
     bool clsidKey;
     bool categoryEntry;
+    bool sourceKey;
 };
 
 Registration currentRegistration()
 {
     return {registryKeyExists(HKEY_CLASSES_ROOT, kClsidKey),
-            registryKeyExists(HKEY_CLASSES_ROOT, categoryEntryKey())};
+            registryKeyExists(HKEY_CLASSES_ROOT, categoryEntryKey()),
+            registryKeyExists(HKEY_CLASSES_ROOT, kSourceKey)};
 }
 
 } // namespace
@@ -92,6 +99,7 @@ private slots:
     void classObject_data();
     void classObject();
     void unloadableOnlyWithoutObjectsOrLocks();
+    void mediaSourceComesFromItsClassObject();
     void exportsOnlyTheEntryPoints();
 
 private:
@@ -112,6 +120,7 @@ void TestServerRegistration::init()
     // Every case starts unregistered.
     deleteRegistryTree(HKEY_CLASSES_ROOT, categoryEntryKey());
     deleteRegistryTree(HKEY_CLASSES_ROOT, kClsidKey);
+    deleteRegistryTree(HKEY_CLASSES_ROOT, kSourceKey);
 }
 
 void TestServerRegistration::cleanupTestCase()
@@ -128,6 +137,9 @@ void TestServerRegistration::registrationWritesServerKeysAndCategoryEntry()
     QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kClsidKey).toString(), QString("Virtual-Vistrel-x64"));
     QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kServerKey).toString(), driverLibraryPath());
     QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kServerKey, "ThreadingModel").toString(), QString("Both"));
+    QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kSourceKey).toString(), QString("Vistrel Media Source"));
+    QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kSourceServerKey).toString(), driverLibraryPath());
+    QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kSourceServerKey, "ThreadingModel").toString(), QString("Both"));
 
     QVERIFY2(videoInputDevices().contains("VistrelToolx64"), qPrintable(videoInputDevices().join(", ")));
     const QString entry = categoryEntryKey();
@@ -166,6 +178,7 @@ void TestServerRegistration::unregistrationRemovesBoth()
     const Registration after = currentRegistration();
     QVERIFY(!after.clsidKey);
     QVERIFY(!after.categoryEntry);
+    QVERIFY(!after.sourceKey);
     QVERIFY(!videoInputDevices().contains("VistrelToolx64"));
 }
 
@@ -177,6 +190,7 @@ void TestServerRegistration::failedFilterUnregistrationKeepsServerKeys()
     const HRESULT hr = m_library->unregisterServer();
     QVERIFY2(FAILED(hr), qPrintable(QString::number(quint32(hr), 16)));
     QVERIFY(currentRegistration().clsidKey);
+    QVERIFY(currentRegistration().sourceKey);
     QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kServerKey).toString(), driverLibraryPath());
 }
 
@@ -225,6 +239,7 @@ void TestServerRegistration::installMirrorsRegistration()
     const Registration after = currentRegistration();
     QCOMPARE(after.clsidKey, registers);
     QCOMPARE(after.categoryEntry, registers);
+    QCOMPARE(after.sourceKey, registers);
     if (registers)
         QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kServerKey).toString(), driverLibraryPath());
 }
@@ -251,24 +266,25 @@ void TestServerRegistration::truncatedLibraryPathIsRefused()
 
 void TestServerRegistration::classObject_data()
 {
-    QTest::addColumn<bool>("ourClass");
+    QTest::addColumn<int>("whichClass"); // 0 the filter, 1 the media source, 2 another server's
     QTest::addColumn<QString>("interfaceName");
     QTest::addColumn<qlonglong>("expected");
-    QTest::newRow("our class, IClassFactory") << true << "IClassFactory" << qlonglong(S_OK);
-    QTest::newRow("our class, IUnknown") << true << "IUnknown" << qlonglong(S_OK);
-    QTest::newRow("our class, IBaseFilter") << true << "IBaseFilter" << qlonglong(E_NOINTERFACE);
+    QTest::newRow("our class, IClassFactory") << 0 << "IClassFactory" << qlonglong(S_OK);
+    QTest::newRow("our class, IUnknown") << 0 << "IUnknown" << qlonglong(S_OK);
+    QTest::newRow("our class, IBaseFilter") << 0 << "IBaseFilter" << qlonglong(E_NOINTERFACE);
+    QTest::newRow("media source, IClassFactory") << 1 << "IClassFactory" << qlonglong(S_OK);
     // The interface is checked before the class is looked up.
-    QTest::newRow("another class, IBaseFilter") << false << "IBaseFilter" << qlonglong(E_NOINTERFACE);
+    QTest::newRow("another class, IBaseFilter") << 2 << "IBaseFilter" << qlonglong(E_NOINTERFACE);
     QTest::newRow("another class, IClassFactory")
-        << false << "IClassFactory" << qlonglong(CLASS_E_CLASSNOTAVAILABLE);
+        << 2 << "IClassFactory" << qlonglong(CLASS_E_CLASSNOTAVAILABLE);
 }
 
 void TestServerRegistration::classObject()
 {
-    QFETCH(bool, ourClass);
+    QFETCH(int, whichClass);
     QFETCH(QString, interfaceName);
     QFETCH(qlonglong, expected);
-    const CLSID clsid = ourClass ? kVistrelCamClsid : CLSID_FilterGraph;
+    const CLSID clsid = whichClass == 0 ? kVistrelCamClsid : whichClass == 1 ? kMediaSourceClsid : CLSID_FilterGraph;
     const IID &iid = interfaceName == "IClassFactory" ? IID_IClassFactory
                      : interfaceName == "IUnknown"    ? IID_IUnknown
                                                       : IID_IBaseFilter;
@@ -307,6 +323,25 @@ void TestServerRegistration::unloadableOnlyWithoutObjectsOrLocks()
         S_OK);
     QCOMPARE(factory->LockServer(FALSE), S_OK);
     factory->Release();
+    QCOMPARE(m_library->canUnloadNow(), S_OK);
+}
+
+// A source let go without Shutdown still ends its threads and leaves the library unloadable.
+void TestServerRegistration::mediaSourceComesFromItsClassObject()
+{
+    IClassFactory *factory = nullptr;
+    QCOMPARE(
+        m_library->getClassObject(kMediaSourceClsid, IID_IClassFactory, reinterpret_cast<void **>(&factory)),
+        S_OK);
+    IUnknown *source = reinterpret_cast<IUnknown *>(0xdeadbeef);
+    QCOMPARE(factory->CreateInstance(reinterpret_cast<IUnknown *>(0x1), IID_IUnknown,
+                                     reinterpret_cast<void **>(&source)),
+             CLASS_E_NOAGGREGATION);
+    QVERIFY(source == nullptr);
+    QCOMPARE(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void **>(&source)), S_OK);
+    factory->Release();
+    QCOMPARE(m_library->canUnloadNow(), S_FALSE);
+    source->Release();
     QCOMPARE(m_library->canUnloadNow(), S_OK);
 }
 
