@@ -32,7 +32,7 @@ size_t frameBytes(REFGUID subtype, const QSize &size)
 LONG frameStride(REFGUID subtype, const QSize &size)
 {
     return IsEqualGUID(subtype, MFVideoFormat_NV12) ? FrameFormats::nv12Stride(size.width())
-                                                      : FrameFormats::rgb32Stride(size.width());
+                                                    : FrameFormats::rgb32Stride(size.width());
 }
 
 } // namespace

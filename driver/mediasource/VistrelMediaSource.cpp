@@ -125,7 +125,8 @@ STDMETHODIMP VistrelMediaSource::GetCharacteristics(DWORD *pdwCharacteristics)
     return S_OK;
 }
 
-STDMETHODIMP VistrelMediaSource::CreatePresentationDescriptor(IMFPresentationDescriptor **ppPresentationDescriptor)
+STDMETHODIMP
+VistrelMediaSource::CreatePresentationDescriptor(IMFPresentationDescriptor **ppPresentationDescriptor)
 {
     CheckPointer(ppPresentationDescriptor, E_POINTER);
     *ppPresentationDescriptor = NULL;
@@ -329,7 +330,8 @@ HRESULT noKsSet(ULONG *bytesReturned)
 } // namespace
 
 STDMETHODIMP VistrelMediaSource::KsProperty(PKSPROPERTY /*Property*/, ULONG /*PropertyLength*/,
-                                            LPVOID /*PropertyData*/, ULONG /*DataLength*/, ULONG *BytesReturned)
+                                            LPVOID /*PropertyData*/, ULONG /*DataLength*/,
+                                            ULONG *BytesReturned)
 {
     const HRESULT answer = noKsSet(BytesReturned);
     std::lock_guard<std::mutex> lock(m_lock);

@@ -57,7 +57,13 @@ private:
     VistrelMediaSource(LPUNKNOWN lpunk, HRESULT *phr);
     ~VistrelMediaSource() override;
 
-    enum class State { Stopped, Paused, Started, Shutdown };
+    enum class State
+    {
+        Stopped,
+        Paused,
+        Started,
+        Shutdown
+    };
 
     HRESULT initialize();
     ComPtr<IMFMediaEventQueue> eventQueue();

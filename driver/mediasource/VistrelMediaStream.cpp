@@ -4,8 +4,8 @@
 
 #include <new>
 
-HRESULT VistrelMediaStream::create(IMFMediaSource *source, IMFStreamDescriptor *descriptor, CaptureRun *capture,
-                                   VistrelMediaStream **stream)
+HRESULT VistrelMediaStream::create(IMFMediaSource *source, IMFStreamDescriptor *descriptor,
+                                   CaptureRun *capture, VistrelMediaStream **stream)
 {
     if (stream == NULL)
         return E_POINTER;
@@ -31,7 +31,8 @@ HRESULT VistrelMediaStream::create(IMFMediaSource *source, IMFStreamDescriptor *
 }
 
 VistrelMediaStream::VistrelMediaStream(IMFStreamDescriptor *descriptor, CaptureRun *capture)
-    : CUnknown(TEXT("Vistrel media stream"), NULL), m_source(NULL), m_descriptor(descriptor), m_capture(capture)
+    : CUnknown(TEXT("Vistrel media stream"), NULL), m_source(NULL), m_descriptor(descriptor),
+      m_capture(capture)
 {
 }
 

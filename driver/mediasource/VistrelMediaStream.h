@@ -54,7 +54,13 @@ private:
     VistrelMediaStream(IMFStreamDescriptor *descriptor, CaptureRun *capture);
     ~VistrelMediaStream() override;
 
-    enum class State { Stopped, Paused, Started, Shutdown };
+    enum class State
+    {
+        Stopped,
+        Paused,
+        Started,
+        Shutdown
+    };
 
     // A sample due now, taken from the queue under the lock.
     struct Due

@@ -1,5 +1,5 @@
-// The COM server around the virtual camera filter and the media source: its creatable classes, the filter's setup data
-// and (un)registration of the server and of the filter in the video input device category.
+// The COM server around the virtual camera filter and the media source: its creatable classes, the filter's
+// setup data and (un)registration of the server and of the filter in the video input device category.
 #pragma once
 
 #include "driver/filter/base/CFactoryTemplate.h"

@@ -23,7 +23,8 @@ const QString kClsidKey = QStringLiteral("CLSID\\") + kVistrelCamClsidText;
 const QString kServerKey = kClsidKey + QStringLiteral("\\InprocServer32");
 
 // The media source, a second class of the same server.
-const CLSID kMediaSourceClsid = {0x613dfa2e, 0xafb2, 0x40b0, {0xa6, 0x6c, 0x18, 0x13, 0x4b, 0xba, 0xcb, 0xe6}};
+const CLSID kMediaSourceClsid = {
+    0x613dfa2e, 0xafb2, 0x40b0, {0xa6, 0x6c, 0x18, 0x13, 0x4b, 0xba, 0xcb, 0xe6}};
 const QString kSourceKey = QStringLiteral("CLSID\\{613DFA2E-AFB2-40B0-A66C-18134BBACBE6}");
 const QString kSourceServerKey = kSourceKey + QStringLiteral("\\InprocServer32");
 
@@ -139,7 +140,8 @@ void TestServerRegistration::registrationWritesServerKeysAndCategoryEntry()
     QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kServerKey, "ThreadingModel").toString(), QString("Both"));
     QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kSourceKey).toString(), QString("Vistrel Media Source"));
     QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kSourceServerKey).toString(), driverLibraryPath());
-    QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kSourceServerKey, "ThreadingModel").toString(), QString("Both"));
+    QCOMPARE(registryValue(HKEY_CLASSES_ROOT, kSourceServerKey, "ThreadingModel").toString(),
+             QString("Both"));
 
     QVERIFY2(videoInputDevices().contains("VistrelToolx64"), qPrintable(videoInputDevices().join(", ")));
     const QString entry = categoryEntryKey();
@@ -284,7 +286,9 @@ void TestServerRegistration::classObject()
     QFETCH(int, whichClass);
     QFETCH(QString, interfaceName);
     QFETCH(qlonglong, expected);
-    const CLSID clsid = whichClass == 0 ? kVistrelCamClsid : whichClass == 1 ? kMediaSourceClsid : CLSID_FilterGraph;
+    const CLSID clsid = whichClass == 0   ? kVistrelCamClsid
+                        : whichClass == 1 ? kMediaSourceClsid
+                                          : CLSID_FilterGraph;
     const IID &iid = interfaceName == "IClassFactory" ? IID_IClassFactory
                      : interfaceName == "IUnknown"    ? IID_IUnknown
                                                       : IID_IBaseFilter;
