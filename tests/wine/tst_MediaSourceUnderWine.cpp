@@ -24,7 +24,7 @@ namespace {
 
 const QString kDevice = QStringLiteral("VistrelToolx64");
 const QString kSettingsKey = QStringLiteral("HKCU\\Software\\com.quorvane.vistrel\\Vistrel App");
-constexpr int kFramesAfterRestart = 30;
+constexpr int kFramesOfSecondRun = 30;
 
 // Waits until `condition` holds; the guard only ends a wait that would never end.
 bool waitUntil(const std::function<bool()> &condition, int guardMs = 5 * 60 * 1000)
@@ -44,10 +44,10 @@ struct ReaderReport
 {
     QStringList native; // "RGB32 960x640 at 30", one per offered type
     QString current;    // the type the reader delivers, the same way
-    QVector<qint64>
-        times[2]; // the samples' time stamps (100 ns units), of the first run and the restarted one
-    bool restarted = false;
-    int finalReferences = -1;
+    // The samples' time stamps (100 ns units), of the first run and of the second, through a new source.
+    QVector<qint64> times[2];
+    bool stopped[2] = {false, false};
+    int finalReferences[2] = {-1, -1}; // of each run's source, after its final release
     bool allSucceeded = false;
 };
 
@@ -56,7 +56,9 @@ ReaderReport parseReport(const QString &out)
     static const QRegularExpression type(
         QStringLiteral("^(native \\d+|current): (\\S+) (\\d+)x(\\d+) (\\d+)/(\\d+)"));
     static const QRegularExpression sample(QStringLiteral("^sample run (\\d) index \\d+ time (-?\\d+)"));
-    static const QRegularExpression references(QStringLiteral("^final reference count (\\d+)"));
+    static const QRegularExpression stopped(QStringLiteral("^run (\\d) stopped$"));
+    static const QRegularExpression references(
+        QStringLiteral("^run (\\d) source shut down, final reference count (\\d+)"));
     ReaderReport report;
     for (const QString &line : out.split('\n')) {
         const QString text = line.trimmed();
@@ -74,10 +76,14 @@ ReaderReport parseReport(const QString &out)
             const int run = m.captured(1).toInt();
             if (run == 1 || run == 2)
                 report.times[run - 1] << m.captured(2).toLongLong();
+        } else if ((m = stopped.match(text)).hasMatch()) {
+            const int run = m.captured(1).toInt();
+            if (run == 1 || run == 2)
+                report.stopped[run - 1] = true;
         } else if ((m = references.match(text)).hasMatch()) {
-            report.finalReferences = m.captured(1).toInt();
-        } else if (text == QLatin1String("stopped and started")) {
-            report.restarted = true;
+            const int run = m.captured(1).toInt();
+            if (run == 1 || run == 2)
+                report.finalReferences[run - 1] = m.captured(2).toInt();
         } else if (text == QLatin1String("all calls succeeded")) {
             report.allSucceeded = true;
         }
@@ -122,8 +128,8 @@ private slots:
     void init();
     void cleanupTestCase();
 
-    void readsThePlaceholderThenTheCameraAndRestarts_data();
-    void readsThePlaceholderThenTheCameraAndRestarts();
+    void readsThePlaceholderThenTheCameraAndAgain_data();
+    void readsThePlaceholderThenTheCameraAndAgain();
     void directShowAndMediaFoundationApplicationsAtOnce();
 
 private:
@@ -212,7 +218,7 @@ bool TestMediaSourceUnderWine::finishReader(LiveRecording &reader, const QString
     return why.isEmpty();
 }
 
-void TestMediaSourceUnderWine::readsThePlaceholderThenTheCameraAndRestarts_data()
+void TestMediaSourceUnderWine::readsThePlaceholderThenTheCameraAndAgain_data()
 {
     QTest::addColumn<QSize>("size");
     QTest::addColumn<double>("fps");
@@ -222,7 +228,7 @@ void TestMediaSourceUnderWine::readsThePlaceholderThenTheCameraAndRestarts_data(
     QTest::newRow("642x480 at 15, stored") << QSize(642, 480) << 15.0 << true;
 }
 
-void TestMediaSourceUnderWine::readsThePlaceholderThenTheCameraAndRestarts()
+void TestMediaSourceUnderWine::readsThePlaceholderThenTheCameraAndAgain()
 {
     QFETCH(QSize, size);
     QFETCH(double, fps);
@@ -233,16 +239,16 @@ void TestMediaSourceUnderWine::readsThePlaceholderThenTheCameraAndRestarts()
         storeSetting("customResolution", true);
     }
     const QString first = m_work.filePath("mf.rgb");
-    const QString restarted = m_work.filePath("mf-restarted.rgb");
+    const QString second = m_work.filePath("mf-second.rgb");
     const QString stopFile = m_work.filePath("mf.stop");
-    QFile::remove(restarted);
+    QFile::remove(second);
 
     // Until the camera's picture has come and moved on, however long a busy machine takes; then the source
-    // is stopped, started again and read on, and shut down.
+    // is stopped and shut down, and a new one read from the start.
     std::unique_ptr<LiveRecording> reader =
         startReader(first, size, stopFile,
-                    {"--restart-frames", QString::number(kFramesAfterRestart), "--restart-output",
-                     WinePrefix::windowsPath(restarted)});
+                    {"--second-frames", QString::number(kFramesOfSecondRun), "--second-output",
+                     WinePrefix::windowsPath(second)});
     const auto moved = FfmpegUnderWine::cameraPictureMoved();
     const bool cameraMoved = waitUntil([&] { return !reader->running() || moved(*reader); });
     const bool ranOn = reader->running();
@@ -272,21 +278,24 @@ void TestMediaSourceUnderWine::readsThePlaceholderThenTheCameraAndRestarts()
     const QString firstTimes = checkTimes(report.times[0], interval);
     QVERIFY2(firstTimes.isEmpty(), qPrintable(firstTimes));
 
-    // Stopped and started again: the same source streams on, straight.
-    QVERIFY(report.restarted);
-    QFile again(restarted);
+    // Stopped, shut down and released, the first source is gone: nothing of it runs on past its last
+    // reference.
+    QVERIFY(report.stopped[0]);
+    QCOMPARE(report.finalReferences[0], 0);
+
+    // The camera opened again by a new source and reader: the stream starts over, straight.
+    QFile again(second);
     QVERIFY(again.open(QIODevice::ReadOnly));
     const RecordedFrames::Summary r = RecordedFrames(again.readAll(), size.width(), size.height()).summary();
-    qInfo().noquote() << "After the restart:" << r.describe();
-    QCOMPARE(r.frames, kFramesAfterRestart);
+    qInfo().noquote() << "Opened again:" << r.describe();
+    QCOMPARE(r.frames, kFramesOfSecondRun);
     QCOMPARE(r.other, 0);
-    QCOMPARE(report.times[1].size(), kFramesAfterRestart);
-    const QString restartTimes = checkTimes(report.times[1], interval);
-    QVERIFY2(restartTimes.isEmpty(), qPrintable(restartTimes));
-
-    // Shut down and released, the source is gone: nothing of it runs on past its last reference.
-    qInfo() << "The source's reference count after its final release:" << report.finalReferences;
-    QCOMPARE(report.finalReferences, 0);
+    QCOMPARE(r.placeholderAfterCamera, 0);
+    QCOMPARE(report.times[1].size(), kFramesOfSecondRun);
+    const QString secondTimes = checkTimes(report.times[1], interval);
+    QVERIFY2(secondTimes.isEmpty(), qPrintable(secondTimes));
+    QVERIFY(report.stopped[1]);
+    QCOMPARE(report.finalReferences[1], 0);
 }
 
 void TestMediaSourceUnderWine::directShowAndMediaFoundationApplicationsAtOnce()

@@ -1,11 +1,11 @@
 // vistrel-mf-reader: a helper of the Wine tests, a Windows program. Reads the driver's Media Foundation
 // source through the system's source reader, as an application that finds cameras through Media Foundation
 // does, and writes what it read for the tests to judge.
-//   vistrel-mf-reader --output FILE [--frames N] [--until FILE] [--restart-frames M --restart-output FILE]
-// The first run reads N frames, or until the --until file exists. With --restart-frames the source is then
-// stopped and started again and M more frames are read through the same reader. Frames are written as rgb24,
-// rows top-down. Standard output gets the offered types, one line per sample with its time stamp, and the
-// source's reference count after its final release. Ends with 0 only when every call succeeded.
+//   vistrel-mf-reader --output FILE [--frames N] [--until FILE] [--second-frames M --second-output FILE]
+// The first run reads N frames, or until the --until file exists; the source is then stopped and shut down.
+// With --second-frames a second run reads M frames through a new source and reader. Frames are written as
+// rgb24, rows top-down. Standard output gets the offered types, one line per sample with its time stamp, and
+// the source's reference count after its final release. Ends with 0 only when every call succeeded.
 #include "driver/filter/VistrelCamGuids.h"
 
 #include <windows.h>
@@ -136,8 +136,8 @@ struct Options
     std::wstring output;
     std::wstring until;
     long frames = 0;
-    long restartFrames = 0;
-    std::wstring restartOutput;
+    long secondFrames = 0;
+    std::wstring secondOutput;
 };
 
 bool parse(int argc, wchar_t **argv, Options &o)
@@ -151,15 +151,15 @@ bool parse(int argc, wchar_t **argv, Options &o)
             o.until = value;
         else if (name == L"--frames")
             o.frames = std::wcstol(value, nullptr, 10);
-        else if (name == L"--restart-frames")
-            o.restartFrames = std::wcstol(value, nullptr, 10);
-        else if (name == L"--restart-output")
-            o.restartOutput = value;
+        else if (name == L"--second-frames")
+            o.secondFrames = std::wcstol(value, nullptr, 10);
+        else if (name == L"--second-output")
+            o.secondOutput = value;
         else
             return false;
     }
     return argc % 2 == 1 && !o.output.empty() && (o.frames > 0 || !o.until.empty()) &&
-           (o.restartFrames == 0 || !o.restartOutput.empty());
+           (o.secondFrames == 0 || !o.secondOutput.empty());
 }
 
 bool exists(const std::wstring &path)
@@ -237,35 +237,36 @@ bool readRun(IMFSourceReader *reader, int run, const VideoType &type, const std:
     return ok;
 }
 
-bool readSource(const Options &o, IMFMediaSource *source)
+// A source reader over `source` that leaves the source to its owner, set to deliver RGB32 at the size offered
+// first; `type` gets what it delivers. The offered types are printed by the first reader only.
+bool openReader(IMFMediaSource *source, bool printOffered, Com<IMFSourceReader> &reader, VideoType &type)
 {
     Com<IMFAttributes> attributes;
     if (!check(MFCreateAttributes(attributes.put(), 1), "MFCreateAttributes"))
         return false;
-    // The source is stopped, started and shut down here, by hand.
+    // The source is stopped and shut down here, by hand, and read again by another reader.
     attributes->SetUINT32(MF_SOURCE_READER_DISCONNECT_MEDIASOURCE_ON_SHUTDOWN, TRUE);
-    Com<IMFSourceReader> reader;
     if (!check(MFCreateSourceReaderFromMediaSource(source, attributes.get(), reader.put()),
                "MFCreateSourceReaderFromMediaSource"))
         return false;
 
     VideoType offered;
     for (DWORD i = 0;; ++i) {
-        Com<IMFMediaType> type;
-        const HRESULT hr = reader->GetNativeMediaType(MF_SOURCE_READER_FIRST_VIDEO_STREAM, i, type.put());
+        Com<IMFMediaType> native;
+        const HRESULT hr = reader->GetNativeMediaType(MF_SOURCE_READER_FIRST_VIDEO_STREAM, i, native.put());
         if (hr == MF_E_NO_MORE_TYPES && i > 0)
             break;
         if (!check(hr, "IMFSourceReader::GetNativeMediaType"))
             return false;
-        const VideoType v = describe(type.get());
+        const VideoType v = describe(native.get());
         char what[32];
         std::snprintf(what, sizeof what, "native %lu:", static_cast<unsigned long>(i));
-        print(what, v);
+        if (printOffered)
+            print(what, v);
         if (i == 0)
             offered = v;
     }
 
-    // RGB32 at the size offered first.
     Com<IMFMediaType> wanted;
     if (!check(MFCreateMediaType(wanted.put()), "MFCreateMediaType"))
         return false;
@@ -279,34 +280,38 @@ bool readSource(const Options &o, IMFMediaSource *source)
     if (!check(reader->GetCurrentMediaType(MF_SOURCE_READER_FIRST_VIDEO_STREAM, current.put()),
                "IMFSourceReader::GetCurrentMediaType"))
         return false;
-    const VideoType type = describe(current.get());
+    type = describe(current.get());
     print("current:", type);
     if (type.subtype != "RGB32" || type.width == 0 || type.height == 0) {
         std::fprintf(stderr, "FAILED the current type is no RGB32 picture\n");
         return false;
     }
-
-    if (!readRun(reader.get(), 1, type, o.output, o.frames, o.until))
-        return false;
-
-    if (o.restartFrames > 0) {
-        // Stopped and started again behind the reader's back, as a media session does; the reader keeps
-        // the stream it has and reads on.
-        if (!check(source->Stop(), "IMFMediaSource::Stop"))
-            return false;
-        Com<IMFPresentationDescriptor> descriptor;
-        if (!check(source->CreatePresentationDescriptor(descriptor.put()),
-                   "IMFMediaSource::CreatePresentationDescriptor"))
-            return false;
-        PROPVARIANT start;
-        PropVariantInit(&start);
-        if (!check(source->Start(descriptor.get(), nullptr, &start), "IMFMediaSource::Start"))
-            return false;
-        say("stopped and started");
-        if (!readRun(reader.get(), 2, type, o.restartOutput, o.restartFrames, std::wstring()))
-            return false;
-    }
     return true;
+}
+
+// One application's use of the camera: a new source read by a new reader, then the source stopped, the
+// reader released, the source shut down and released.
+bool readSource(int run, const std::wstring &output, long frames, const std::wstring &until)
+{
+    Com<IMFMediaSource> source;
+    if (!check(CoCreateInstance(CLSID_VistrelMediaSource, nullptr, CLSCTX_INPROC_SERVER, IID_IMFMediaSource,
+                                reinterpret_cast<void **>(source.put())),
+               "CoCreateInstance(CLSID_VistrelMediaSource)"))
+        return false;
+    bool ok = true;
+    {
+        Com<IMFSourceReader> reader;
+        VideoType type;
+        ok = openReader(source.get(), run == 1, reader, type) &&
+             readRun(reader.get(), run, type, output, frames, until);
+        ok = check(source->Stop(), "IMFMediaSource::Stop") && ok;
+        say("run %d stopped", run);
+    }
+    // Whatever happened before: nothing of the source may run on.
+    ok = check(source->Shutdown(), "IMFMediaSource::Shutdown") && ok;
+    say("run %d source shut down, final reference count %lu", run,
+        static_cast<unsigned long>(source.detach()->Release()));
+    return ok;
 }
 
 } // namespace
@@ -316,26 +321,19 @@ int wmain(int argc, wchar_t **argv)
     Options options;
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: vistrel-mf-reader --output FILE [--frames N] [--until FILE] "
-                             "[--restart-frames M --restart-output FILE]\n");
+                             "[--second-frames M --second-output FILE]\n");
         return 2;
     }
     if (!check(CoInitializeEx(nullptr, COINIT_MULTITHREADED), "CoInitializeEx"))
         return 1;
-    bool ok = check(MFStartup(MF_VERSION, MFSTARTUP_FULL), "MFStartup");
-    if (ok) {
-        Com<IMFMediaSource> source;
-        ok = check(CoCreateInstance(CLSID_VistrelMediaSource, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IMFMediaSource, reinterpret_cast<void **>(source.put())),
-                   "CoCreateInstance(CLSID_VistrelMediaSource)");
-        if (ok) {
-            ok = readSource(options, source.get());
-            // Shut down whatever happened before: nothing of the source may run on.
-            ok = check(source->Shutdown(), "IMFMediaSource::Shutdown") && ok;
-            say("source shut down");
-            say("final reference count %lu", static_cast<unsigned long>(source.detach()->Release()));
-        }
+    const bool started = check(MFStartup(MF_VERSION, MFSTARTUP_FULL), "MFStartup");
+    // Stopped, the camera is opened again by a new source and reader, as a video application's next start
+    // does. (A source stopped behind its reader's back is no longer read by Wine's reader: it stops listening
+    // to the source's events at MESourceStopped, and releasing it stops the source once more.)
+    bool ok = started && readSource(1, options.output, options.frames, options.until) &&
+              (options.secondFrames == 0 || readSource(2, options.secondOutput, options.secondFrames, {}));
+    if (started)
         ok = check(MFShutdown(), "MFShutdown") && ok;
-    }
     CoUninitialize();
     say(ok ? "all calls succeeded" : "a call failed");
     return ok ? 0 : 1;
