@@ -32,7 +32,7 @@ for file in "$bin"/*.dll "$bin"/*.exe; do
   own='^$'
   if [ "$(basename "$file")" = vistrelsoak.exe ]; then own='^EDSDK\.dll$'; fi
   extra=$("$triple-objdump" -p "$file" | awk '/DLL Name:/ {print $3}' |
-    grep -viE '^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shell32|comdlg32|winspool|imm32|winmm|ws2_32|uuid|uxtheme|dwmapi|version|netapi32|userenv|wtsapi32|msvcrt|shlwapi|mpr|setupapi|crypt32|dbghelp|comctl32|rpcrt4|strmiids|quartz|authz|mfplat)\.dll$' |
+    grep -viE '^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shell32|comdlg32|winspool|imm32|winmm|ws2_32|uuid|uxtheme|dwmapi|version|netapi32|userenv|wtsapi32|msvcrt|shlwapi|mpr|setupapi|crypt32|dbghelp|comctl32|rpcrt4|strmiids|quartz|authz|mfplat|mfreadwrite)\.dll$' |
     grep -vE "$own" || true)
   if [ -n "$extra" ]; then
     echo "windows build: $(basename "$file") needs DLLs Windows does not have: $extra" >&2

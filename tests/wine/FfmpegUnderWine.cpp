@@ -135,6 +135,11 @@ LiveRecording::LiveRecording(const WinePrefix &prefix, const QString &ffmpegExe,
     m_process->waitForStarted(60 * 1000);
 }
 
+LiveRecording::LiveRecording(std::unique_ptr<QProcess> process, const QString &file, QSize size)
+    : m_file(file), m_size(size), m_process(std::move(process))
+{
+}
+
 LiveRecording::~LiveRecording()
 {
     if (running())

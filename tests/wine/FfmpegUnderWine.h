@@ -56,6 +56,10 @@ class LiveRecording
 public:
     LiveRecording(const WinePrefix &prefix, const QString &ffmpegExe, const QString &device,
                   const QString &file, QSize size, const QStringList &extraEnv = {});
+    // The same reading of a file that another program, already started as `process`, writes as ffmpeg
+    // would (rgb24, rows top-down, one frame after the other). close() is ffmpeg's: such a program is ended
+    // its own way, through process().
+    LiveRecording(std::unique_ptr<QProcess> process, const QString &file, QSize size);
     ~LiveRecording();
     LiveRecording(const LiveRecording &) = delete;
     LiveRecording &operator=(const LiveRecording &) = delete;
@@ -79,6 +83,7 @@ public:
     QString log();
     // Frames ffmpeg repeated to keep the rate, once it has ended; -1 when it printed no progress.
     int duplicated();
+    QProcess &process() { return *m_process; }
 
 private:
     int frameBytes() const { return m_size.width() * m_size.height() * 3; }
