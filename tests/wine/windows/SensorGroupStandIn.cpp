@@ -41,7 +41,7 @@ std::string narrow(LPCWSTR text)
     return out;
 }
 
-class RecordingCamera : public IMFVirtualCamera
+class RecordingCamera final : public IMFVirtualCamera
 {
 public:
     // IUnknown
