@@ -187,7 +187,7 @@ void TestVirtualCameraUnderWine::refusalsAreFailuresWithTheirReason_data()
                                         << "unsupported" << 0 << kNoneToRemove << QStringList{isSupported};
     const QString denied = QStringLiteral("that needs an administrator");
     QTest::newRow("create refused") << "--add-virtual-camera"
-                                    << "create" << 1 << denied << expectedCalls({}).mid(0, 2);
+                                    << "create" << 1 << denied << QStringList(expectedCalls({}).mid(0, 2));
     QTest::newRow("start refused") << "--add-virtual-camera"
                                    << "start" << 1 << denied << expectedCalls("Start callback=null");
     QTest::newRow("remove refused") << "--remove-virtual-camera"
@@ -220,7 +220,8 @@ int TestVirtualCameraUnderWine::install(QString &log) const
                       {"VISTREL_SENSOR_GROUP_RECORD=" + WinePrefix::windowsPath(record)});
     m_prefix->waitForPrograms();
     QFile file(logFile);
-    log = file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()).trimmed() : QString();
+    log = file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()).remove('\r').trimmed()
+                                         : QString();
     qInfo().noquote() << "setup ended with" << r.exitCode << ":" << log;
     return r.finished ? r.exitCode : -1;
 }
