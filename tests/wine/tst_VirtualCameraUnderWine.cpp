@@ -2,11 +2,16 @@
 // programs, under Wine. Wine has no mfsensorgroup.dll, as Windows 10 has no MFCreateVirtualCamera: the
 // commands then say so in one line and succeed, and the installation goes on. A stand-in mfsensorgroup.dll
 // beside the program records what it is asked, so the arguments and calls Windows 11 would get are checked.
-// The cases run in order in one prefix.
+// The driver's fallback to a machine-wide copy of the settings, which Windows' camera service (running under
+// an account of its own) depends on, is checked with ffmpeg's DirectShow input. The cases run in order in
+// one prefix.
+#include "tests/wine/FfmpegUnderWine.h"
+#include "tests/wine/QtRegistryValue.h"
 #include "tests/wine/WinePrefix.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
@@ -16,6 +21,8 @@ namespace {
 const QString kInstallDir = QStringLiteral("drive_c/Program Files/Vistrel");
 const QString kNotSupported = QStringLiteral("This Windows cannot add Media Foundation virtual cameras");
 const QString kNoneToRemove = QStringLiteral("there is none to remove");
+const QString kDevice = QStringLiteral("VistrelToolx64");
+const QString kSettingsPath = QStringLiteral("Software\\com.quorvane.vistrel\\Vistrel App");
 
 // What the stand-in records for a command that reaches the camera: the system asked, the camera made with
 // the arguments that make it the product's (the media source's class, for all users, kept across restarts,
@@ -48,6 +55,7 @@ private slots:
     void refusalsAreFailuresWithTheirReason_data();
     void refusalsAreFailuresWithTheirReason();
     void installationGoesOnWithoutTheSystemsSupport();
+    void withoutTheUsersKeyTheMachineWideCopyCounts();
     void setupAddsAndUninstallRemovesTheCamera();
 
 private:
@@ -64,12 +72,15 @@ private:
     QString programFolder(const QString &name, bool withStandIn) const;
     int install(QString &log) const;
     void uninstall() const;
+    // The size the installed camera offers, as ffmpeg lists it.
+    QSize offeredSize() const;
 
     std::unique_ptr<WinePrefix> m_prefix;
     QTemporaryDir m_work;
     QString m_bin;
     QString m_standIn;
     QString m_demoSetup;
+    QString m_ffmpeg;
 };
 
 void TestVirtualCameraUnderWine::initTestCase()
@@ -77,7 +88,8 @@ void TestVirtualCameraUnderWine::initTestCase()
     m_bin = QStringLiteral(VISTREL_WINDOWS_BIN_DIR);
     m_standIn = m_bin + QStringLiteral("/stand-in/mfsensorgroup.dll");
     m_demoSetup = QStringLiteral(VISTREL_DEMO_SETUP_EXE);
-    for (const QString &file : {m_bin + "/vistrelsetup.exe", m_standIn, m_demoSetup})
+    m_ffmpeg = QStringLiteral(VISTREL_FFMPEG_EXE);
+    for (const QString &file : {m_bin + "/vistrelsetup.exe", m_standIn, m_demoSetup, m_ffmpeg})
         QVERIFY2(QFile::exists(file),
                  qPrintable(file + " is missing: build the Windows files and setup first"));
     QVERIFY(m_work.isValid());
@@ -245,7 +257,40 @@ void TestVirtualCameraUnderWine::installationGoesOnWithoutTheSystemsSupport()
     QCOMPARE(lines.filter(kNotSupported).size(), 1);
     QVERIFY2(lines.last().startsWith("Installed"), qPrintable(log));
     QVERIFY(QFile::exists(m_prefix->folder() + "/" + kInstallDir + "/vistrelcam.dll"));
+}
 
+QSize TestVirtualCameraUnderWine::offeredSize() const
+{
+    const WinePrefix::Result r = FfmpegUnderWine(*m_prefix, m_ffmpeg, m_work.path())
+                                     .run({"-f", "dshow", "-list_options", "true", "-i", "video=" + kDevice});
+    static const QRegularExpression option(QStringLiteral("max s=(\\d+)x(\\d+)"));
+    const QRegularExpressionMatch m = option.match(QString::fromLocal8Bit(r.err));
+    if (!m.hasMatch())
+        qWarning().noquote() << "ffmpeg's option list:" << r.err;
+    return m.hasMatch() ? QSize(m.captured(1).toInt(), m.captured(2).toInt()) : QSize();
+}
+
+void TestVirtualCameraUnderWine::withoutTheUsersKeyTheMachineWideCopyCounts()
+{
+    // The camera service has a registry of its own account, without the user's key: the driver there reads
+    // the copy under HKEY_LOCAL_MACHINE. QSettings looks there for what the user's key lacks.
+    QVERIFY(m_prefix->run("reg", {"query", "HKCU\\" + kSettingsPath}).exitCode != 0);
+    for (const auto &[name, value] :
+         {std::pair<QString, QVariant>{"videoResolution", QSize(640, 480)}, {"customResolution", true}}) {
+        const WinePrefix::Result r =
+            m_prefix->run("reg", regAddArguments("HKLM\\" + kSettingsPath, name, value));
+        QVERIFY2(r.finished && r.exitCode == 0, r.err.constData());
+    }
+    QCOMPARE(offeredSize(), QSize(640, 480));
+
+    // The user's own choice comes first.
+    const WinePrefix::Result r =
+        m_prefix->run("reg", regAddArguments("HKCU\\" + kSettingsPath, "videoResolution", QSize(800, 600)));
+    QVERIFY2(r.finished && r.exitCode == 0, r.err.constData());
+    QCOMPARE(offeredSize(), QSize(800, 600));
+
+    m_prefix->run("reg", {"delete", "HKCU\\Software\\com.quorvane.vistrel", "/f"});
+    m_prefix->run("reg", {"delete", "HKLM\\Software\\com.quorvane.vistrel", "/f"});
     uninstall();
     QVERIFY(!QFile::exists(m_prefix->folder() + "/" + kInstallDir + "/vistrelsetup.exe"));
 }
