@@ -140,6 +140,39 @@ Function Report
   Pop $0
 FunctionEnd
 
+; Removes the line ends from the end of the string on the stack (a program's output as nsExec returns it).
+!macro TrimLineEndsFunction UN
+Function ${UN}TrimLineEnds
+  Exch $0
+  Push $1
+  ${Do}
+    StrCpy $1 $0 1 -1
+    ${If} $1 == "$\r"
+    ${OrIf} $1 == "$\n"
+      StrCpy $0 $0 -1
+    ${Else}
+      ${Break}
+    ${EndIf}
+  ${Loop}
+  Pop $1
+  Exch $0
+FunctionEnd
+!macroend
+!insertmacro TrimLineEndsFunction ""
+!insertmacro TrimLineEndsFunction "un."
+
+; Runs one of the settings program's virtual camera commands (no window; it prints its outcome in one line)
+; and leaves that line in OUT, or why the program gave none.
+!macro VirtualCameraCommand UN COMMAND OUT
+  nsExec::ExecToStack '"$INSTDIR\vistrelsetup.exe" ${COMMAND}'
+  Pop $0 ; the exit code, or "error" when it did not start
+  Call ${UN}TrimLineEnds
+  Pop ${OUT}
+  ${If} ${OUT} == ""
+    StrCpy ${OUT} "The Windows virtual camera: vistrelsetup.exe ${COMMAND} gave no answer (it ended with $0)."
+  ${EndIf}
+!macroend
+
 ; Finds the command-line argument that starts with OPTION (like "/SDK=") and returns the rest of it, or "" when
 ; there is none. Quotes may surround the whole argument ("/SDK=C:\a b", as programs pass it) or only its value
 ; (/SDK="C:\a b", as typed); FileFunc's GetOptions understands only the second.
@@ -459,6 +492,13 @@ damaged: download the setup again." /SD IDOK
     RMDir /r /REBOOTOK "${ASIDE}"
   ${EndIf}
 
+  ; Windows 11 also lists the camera for applications that find cameras through Media Foundation only. Other
+  ; systems cannot, and the DirectShow camera registered above is complete without it: whatever the outcome,
+  ; it is reported and the installation goes on.
+  DetailPrint "Adding the Windows virtual camera"
+  !insertmacro VirtualCameraCommand "" "--add-virtual-camera" $1
+  !insertmacro Report "$1"
+
   CreateShortcut "$SMPROGRAMS\${SHORTCUT}" "$INSTDIR\vistrelsetup.exe" "" "$INSTDIR\vistrel.ico" 0 \
     SW_SHOWNORMAL "" "Vistrel's settings: camera, picture size and rate"
 
@@ -545,6 +585,12 @@ FunctionEnd
 Section "Uninstall"
   SetRegView 64
   SetShellVarContext all
+  ; The Windows virtual camera first, while the media source it names is still registered.
+  ${If} ${FileExists} "$INSTDIR\vistrelsetup.exe"
+    DetailPrint "Removing the Windows virtual camera"
+    !insertmacro VirtualCameraCommand "un." "--remove-virtual-camera" $1
+    DetailPrint "$1"
+  ${EndIf}
   ${If} ${FileExists} "$INSTDIR\vistrelcam.dll"
     DetailPrint "Removing the virtual camera's registration"
     ClearErrors
