@@ -21,20 +21,24 @@ HRESULT MediaTypeHandler::QueryInterface(REFIID riid, void **ppv)
     return answer(this, riid, ppv, {&IID_IMFMediaTypeHandler});
 }
 
-// A type is supported when one of the stream's types has its major type and subtype and agrees with it on
-// every attribute that both carry, so that a partial type (say, only a subtype and a size) matches a full
-// one.
+// A type is supported when the current type or one of the stream's types has its major type and subtype; like
+// Windows' handler, this one leaves the rest (size, rate) to the source that uses the type.
 HRESULT MediaTypeHandler::IsMediaTypeSupported(IMFMediaType *pMediaType, IMFMediaType **ppMediaType)
 {
-    if (ppMediaType != nullptr)
-        *ppMediaType = nullptr;
     if (pMediaType == nullptr)
         return E_POINTER;
-    const DWORD needed =
-        MF_MEDIATYPE_EQUAL_MAJOR_TYPES | MF_MEDIATYPE_EQUAL_FORMAT_TYPES | MF_MEDIATYPE_EQUAL_FORMAT_DATA;
-    for (IMFMediaType *type : m_types) {
+    if (ppMediaType != nullptr)
+        *ppMediaType = nullptr;
+    const auto matches = [pMediaType](IMFMediaType *type) {
+        const DWORD needed = MF_MEDIATYPE_EQUAL_MAJOR_TYPES | MF_MEDIATYPE_EQUAL_FORMAT_TYPES;
         DWORD flags = 0;
-        if (SUCCEEDED(type->IsEqual(pMediaType, &flags)) && (flags & needed) == needed)
+        return SUCCEEDED(type->IsEqual(pMediaType, &flags)) && (flags & needed) == needed;
+    };
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_current != nullptr && matches(m_current))
+        return S_OK;
+    for (IMFMediaType *type : m_types) {
+        if (matches(type))
             return S_OK;
     }
     return MF_E_INVALIDMEDIATYPE;
