@@ -173,6 +173,14 @@ private slots:
         MF_STREAM_STATE state = MF_STREAM_STATE_STOPPED;
         QCOMPARE(stream2->GetStreamState(&state), S_OK);
         QCOMPARE(state, MF_STREAM_STATE_RUNNING);
+        // The stream alone, as the frame server toggles it.
+        QCOMPARE(stream2->SetStreamState(MF_STREAM_STATE_PAUSED), S_OK);
+        QCOMPARE(nextEvent(stream.Get()).type, MediaEventType(MEStreamPaused));
+        QCOMPARE(stream2->GetStreamState(&state), S_OK);
+        QCOMPARE(state, MF_STREAM_STATE_PAUSED);
+        QCOMPARE(stream2->SetStreamState(MF_STREAM_STATE(7)), E_INVALIDARG);
+        QCOMPARE(stream2->SetStreamState(MF_STREAM_STATE_RUNNING), S_OK);
+        QCOMPARE(nextEvent(stream.Get()).type, MediaEventType(MEStreamStarted));
 
         QCOMPARE(source->Pause(), S_OK);
         QCOMPARE(nextEvent(source.Get()).type, MediaEventType(MESourcePaused));
