@@ -3,7 +3,7 @@
 // (IKsPropertySet), and delivers the capture thread's frames at the negotiated frame interval.
 #pragma once
 
-#include "driver/filter/DeliverySchedule.h"
+#include "driver/capture/DeliverySchedule.h"
 #include "driver/filter/base/CCritSec.h"
 #include "driver/filter/base/CSourceStream.h"
 

@@ -1,9 +1,9 @@
 // The pin's streaming side, on its worker thread: one sample per frame interval, paced to deadlines and
 // stamped from the delivery clock, filled with the capture thread's current frame.
+#include "driver/capture/DeliveryClock.h"
 #include "driver/capture/MediaProcessingThread.h"
 #include "driver/filter/CVCam.h"
 #include "driver/filter/CVCamStream.h"
-#include "driver/filter/DeliveryClock.h"
 #include "driver/filter/FrameRows.h"
 #include "driver/filter/VideoType.h"
 

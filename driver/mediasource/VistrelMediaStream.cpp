@@ -123,11 +123,11 @@ STDMETHODIMP VistrelMediaStream::RequestSample(IUnknown *pToken)
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_state == State::Shutdown)
             return MF_E_SHUTDOWN;
+        if (!m_selected)
+            return MF_E_INVALIDREQUEST;
         // A stopped source refuses with the code the pipeline takes for a late request, not an error.
         if (m_state == State::Stopped)
             return MF_E_MEDIA_SOURCE_WRONGSTATE;
-        if (!m_selected)
-            return MF_E_INVALIDREQUEST;
         // While paused the request waits for the next start.
         m_requests.emplace_back(pToken);
     }
@@ -137,33 +137,31 @@ STDMETHODIMP VistrelMediaStream::RequestSample(IUnknown *pToken)
 
 STDMETHODIMP VistrelMediaStream::SetStreamState(MF_STREAM_STATE value)
 {
+    if (value != MF_STREAM_STATE_STOPPED && value != MF_STREAM_STATE_PAUSED &&
+        value != MF_STREAM_STATE_RUNNING)
+        return E_INVALIDARG;
+    // The same steps as the source's commands take, for this stream alone.
+    if (value == MF_STREAM_STATE_PAUSED)
+        return pauseRun();
+    if (value == MF_STREAM_STATE_STOPPED)
+        return stopRun();
+    bool fromStopped = false;
+    StreamFormat format;
     {
+        // The capture run is the source's until its Shutdown, which marks this stream shut down first.
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_state == State::Shutdown)
             return MF_E_SHUTDOWN;
-        if (value != MF_STREAM_STATE_STOPPED && value != MF_STREAM_STATE_PAUSED &&
-            value != MF_STREAM_STATE_RUNNING)
-            return E_INVALIDARG;
-    }
-    // The same steps as the source's commands take for this stream alone.
-    switch (value) {
-    case MF_STREAM_STATE_RUNNING: {
-        std::unique_lock<std::mutex> lock(m_lock);
         if (m_state == State::Started)
             return S_OK;
-        const bool fromStopped = m_state == State::Stopped;
-        const StreamFormat format = m_format;
-        lock.unlock();
-        if (format.sampleSize == 0)
+        // Never started by the source: no type has been chosen.
+        if (!m_selected || m_format.sampleSize == 0)
             return MF_E_INVALIDREQUEST;
+        fromStopped = m_state == State::Stopped;
+        format = m_format;
         m_capture->start();
-        return startRun(format, fromStopped, 0);
     }
-    case MF_STREAM_STATE_PAUSED:
-        return pauseRun();
-    default:
-        return stopRun();
-    }
+    return startRun(format, fromStopped, 0);
 }
 
 STDMETHODIMP VistrelMediaStream::GetStreamState(MF_STREAM_STATE *value)

@@ -3,7 +3,7 @@
 // from the run's start and filled with the capture thread's current frame in the chosen type.
 #pragma once
 
-#include "driver/filter/DeliverySchedule.h"
+#include "driver/capture/DeliverySchedule.h"
 #include "driver/filter/base/CUnknown.h"
 #include "driver/mediasource/StreamTypes.h"
 #include "platform/mf/mfidl.h"

@@ -1,7 +1,7 @@
 // The stream's delivery thread: serves queued requests while the source runs, one sample per frame
 // interval, each stamped from the run's first sample and filled with the capture thread's frame.
+#include "driver/capture/DeliveryClock.h"
 #include "driver/capture/MediaProcessingThread.h"
-#include "driver/filter/DeliveryClock.h"
 #include "driver/mediasource/CaptureRun.h"
 #include "driver/mediasource/FrameFormats.h"
 #include "driver/mediasource/VistrelMediaStream.h"

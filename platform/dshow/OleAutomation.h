@@ -8,28 +8,6 @@ struct IUnknown;
 struct IDispatch;
 
 typedef OLECHAR *BSTR;
-typedef unsigned short VARTYPE;
-typedef short VARIANT_BOOL;
-
-#define VARIANT_TRUE ((VARIANT_BOOL)-1)
-#define VARIANT_FALSE ((VARIANT_BOOL)0)
-
-enum VARENUM
-{
-    VT_EMPTY = 0,
-    VT_NULL = 1,
-    VT_I2 = 2,
-    VT_I4 = 3,
-    VT_BSTR = 8,
-    VT_DISPATCH = 9,
-    VT_BOOL = 11,
-    VT_UNKNOWN = 13,
-    VT_UI1 = 17,
-    VT_UI4 = 19,
-    VT_I8 = 20,
-    VT_UI8 = 21,
-    VT_ARRAY = 0x2000
-};
 
 typedef struct tagVARIANT
 {

@@ -17,4 +17,10 @@
 #include "platform/mf/MfMissing.h"
 #else
 #include "platform/windows/win32.h"
+
+#include "platform/mf/MfApi.h"
+#include "platform/mf/MfCodes.h"
+#include "platform/mf/MfGuids.h"
+#include "platform/mf/MfInterfaces.h"
+#include "platform/mf/MfTypes.h"
 #endif

@@ -20,4 +20,5 @@
 #include "platform/windows/Win32Thread.h"
 #include "platform/windows/Win32Types.h"
 #include "platform/windows/Win32Unknown.h"
+#include "platform/windows/Win32VarTypes.h"
 #endif

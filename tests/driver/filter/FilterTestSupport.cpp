@@ -1,7 +1,7 @@
 #include "tests/driver/filter/FilterTestSupport.h"
 
 #include "driver/capture/CaptureTimings.h"
-#include "driver/filter/DeliveryClock.h"
+#include "driver/capture/DeliveryClock.h"
 #include "driver/filter/MessageForwarding.h"
 #include "driver/filter/base/CBaseObject.h"
 #include "platform/dshow/RuntimeObjects.h"

@@ -1,7 +1,7 @@
 // Frame delivery through the platform's filter graph: time stamps, pacing across pause, run and stop,
 // the capture thread's life with the streaming runs, and what lands in the sample buffers.
+#include "driver/capture/DeliveryClock.h"
 #include "driver/capture/Placeholder.h"
-#include "driver/filter/DeliveryClock.h"
 #include "driver/filter/VideoType.h"
 #include "tests/driver/filter/FilterTestSupport.h"
 

@@ -1,6 +1,6 @@
 // The pin's pacing through a clock the test steps: every wait the worker asks for is recorded and
 // completes only when the test lets it, so the deadlines are checked exactly on a machine of any speed.
-#include "driver/filter/DeliveryClock.h"
+#include "driver/capture/DeliveryClock.h"
 #include "tests/driver/filter/FilterTestSupport.h"
 
 #include <QtTest>

@@ -1,5 +1,5 @@
 // The pin's pacing deadlines, driven by clock readings the test chooses: no real time passes.
-#include "driver/filter/DeliverySchedule.h"
+#include "driver/capture/DeliverySchedule.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "driver/filter/DeliverySchedule.h"
+#include "driver/capture/DeliverySchedule.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "driver/filter/DeliveryClock.h"
+#include "driver/capture/DeliveryClock.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
-// When the pin's worker thread starts its next sample: the run's first sample plus n frame intervals.
-// Pacing to deadlines keeps the rate at the negotiated one; sleeping a whole interval after each sample
-// would add the copy and the delivery to every period.
+// When a streaming thread (the filter's pin, the media source's stream) starts its next sample: the run's
+// first sample plus n frame intervals. Pacing to deadlines keeps the rate at the negotiated one; sleeping a
+// whole interval after each sample would add the copy and the delivery to every period.
 #pragma once
 
 #include "platform/windows/win32.h"
