@@ -45,6 +45,7 @@ struct ReaderReport
     QString current;    // the type the reader delivers, the same way
     // The samples' time stamps (100 ns units), of the first run and of the second, through a new source.
     QVector<qint64> times[2];
+    QVector<qint64> durations[2];
     bool stopped[2] = {false, false};
     int finalReferences[2] = {-1, -1}; // of each run's source, after its final release
     bool allSucceeded = false;
@@ -54,7 +55,8 @@ ReaderReport parseReport(const QString &out)
 {
     static const QRegularExpression type(
         QStringLiteral("^(native \\d+|current): (\\S+) (\\d+)x(\\d+) (\\d+)/(\\d+)"));
-    static const QRegularExpression sample(QStringLiteral("^sample run (\\d) index \\d+ time (-?\\d+)"));
+    static const QRegularExpression sample(
+        QStringLiteral("^sample run (\\d) index \\d+ time (-?\\d+) duration (-?\\d+)"));
     static const QRegularExpression stopped(QStringLiteral("^run (\\d) stopped$"));
     static const QRegularExpression references(
         QStringLiteral("^run (\\d) source shut down, final reference count (\\d+)"));
@@ -73,8 +75,10 @@ ReaderReport parseReport(const QString &out)
                 report.native << described;
         } else if ((m = sample.match(text)).hasMatch()) {
             const int run = m.captured(1).toInt();
-            if (run == 1 || run == 2)
+            if (run == 1 || run == 2) {
                 report.times[run - 1] << m.captured(2).toLongLong();
+                report.durations[run - 1] << m.captured(3).toLongLong();
+            }
         } else if ((m = stopped.match(text)).hasMatch()) {
             const int run = m.captured(1).toInt();
             if (run == 1 || run == 2)
@@ -90,12 +94,19 @@ ReaderReport parseReport(const QString &out)
     return report;
 }
 
-// Empty when the time stamps rise, frame after frame, by about `interval` (the median step within half and
-// twice of it: a busy machine may deliver late, never early); else what is wrong.
-QString checkTimes(const QVector<qint64> &times, qint64 interval)
+// Empty when every sample lasts one frame `interval` and the time stamps rise, no faster on average than one
+// frame interval each (the source never runs ahead of its rate); else what is wrong. How far they fall behind
+// it depends on how busy the machine is, and is only written down.
+QString checkTimes(const QVector<qint64> &times, const QVector<qint64> &durations, qint64 interval)
 {
     if (times.size() < 2)
         return QStringLiteral("fewer than two time stamps");
+    for (int i = 0; i < durations.size(); ++i)
+        if (qAbs(durations[i] - interval) > 1)
+            return QStringLiteral("sample %1 lasts %2, not the frame interval %3")
+                .arg(i)
+                .arg(durations[i])
+                .arg(interval);
     QVector<qint64> steps;
     for (int i = 1; i < times.size(); ++i) {
         if (times[i] <= times[i - 1])
@@ -105,13 +116,13 @@ QString checkTimes(const QVector<qint64> &times, qint64 interval)
                 .arg(times[i - 1]);
         steps << times[i] - times[i - 1];
     }
+    const double mean = double(times.last() - times.first()) / steps.size();
     std::sort(steps.begin(), steps.end());
-    const qint64 median = steps[steps.size() / 2];
-    qInfo() << "Time stamp steps (100 ns): min" << steps.first() << "median" << median << "max"
-            << steps.last() << "for a frame interval of" << interval;
-    if (median * 2 < interval || median > interval * 2)
-        return QStringLiteral("the median step %1 is far from the frame interval %2")
-            .arg(median)
+    qInfo() << "Time stamp steps (100 ns): min" << steps.first() << "median" << steps[steps.size() / 2]
+            << "mean" << qRound64(mean) << "max" << steps.last() << "for a frame interval of" << interval;
+    if (mean < 0.9 * interval)
+        return QStringLiteral("the time stamps rise by %1 on average, faster than the frame interval %2")
+            .arg(mean)
             .arg(interval);
     return {};
 }
@@ -291,7 +302,7 @@ void TestMediaSourceUnderWine::readsThePlaceholderThenTheCameraAndAgain()
     QCOMPARE(s.placeholderAfterCamera, 0);
     const qint64 interval = qRound64(10000000.0 / fps);
     QCOMPARE(report.times[0].size(), s.frames);
-    const QString firstTimes = checkTimes(report.times[0], interval);
+    const QString firstTimes = checkTimes(report.times[0], report.durations[0], interval);
     QVERIFY2(firstTimes.isEmpty(), qPrintable(firstTimes));
     // Stopped, shut down and released, the first source is gone: nothing of it runs on past its last
     // reference.
@@ -305,7 +316,7 @@ void TestMediaSourceUnderWine::readsThePlaceholderThenTheCameraAndAgain()
     QCOMPARE(r.other, 0);
     QCOMPARE(r.placeholderAfterCamera, 0);
     QCOMPARE(report.times[1].size(), r.frames);
-    const QString secondTimes = checkTimes(report.times[1], interval);
+    const QString secondTimes = checkTimes(report.times[1], report.durations[1], interval);
     QVERIFY2(secondTimes.isEmpty(), qPrintable(secondTimes));
     QVERIFY(report.stopped[1]);
     QCOMPARE(report.finalReferences[1], 0);
