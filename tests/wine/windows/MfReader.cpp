@@ -1,11 +1,12 @@
 // vistrel-mf-reader: a helper of the Wine tests, a Windows program. Reads the driver's Media Foundation
 // source through the system's source reader, as an application that finds cameras through Media Foundation
 // does, and writes what it read for the tests to judge.
-//   vistrel-mf-reader --output FILE [--frames N] [--until FILE] [--second-frames M --second-output FILE]
-// The first run reads N frames, or until the --until file exists; the source is then stopped and shut down.
-// With --second-frames a second run reads M frames through a new source and reader. Frames are written as
-// rgb24, rows top-down. Standard output gets the offered types, one line per sample with its time stamp, and
-// the source's reference count after its final release. Ends with 0 only when every call succeeded.
+//   vistrel-mf-reader --output FILE [--frames N] [--until FILE] [--second-frames M] [--second-until FILE]
+// The first run reads N frames, or until the --until file exists; its source is then stopped, shut down and
+// released. With a --second- option a second run does the same through a new source and reader. Frames go to
+// FILE as rgb24, rows top-down, the second run's after the first run's. Standard output gets the offered
+// types, one line per sample with its time stamp, each run's frame count, and each source's reference count
+// after its final release. Ends with 0 only when every call succeeded.
 #include "driver/filter/VistrelCamGuids.h"
 
 #include <windows.h>
@@ -137,7 +138,8 @@ struct Options
     std::wstring until;
     long frames = 0;
     long secondFrames = 0;
-    std::wstring secondOutput;
+    std::wstring secondUntil;
+    bool second() const { return secondFrames > 0 || !secondUntil.empty(); }
 };
 
 bool parse(int argc, wchar_t **argv, Options &o)
@@ -153,13 +155,12 @@ bool parse(int argc, wchar_t **argv, Options &o)
             o.frames = std::wcstol(value, nullptr, 10);
         else if (name == L"--second-frames")
             o.secondFrames = std::wcstol(value, nullptr, 10);
-        else if (name == L"--second-output")
-            o.secondOutput = value;
+        else if (name == L"--second-until")
+            o.secondUntil = value;
         else
             return false;
     }
-    return argc % 2 == 1 && !o.output.empty() && (o.frames > 0 || !o.until.empty()) &&
-           (o.secondFrames == 0 || !o.secondOutput.empty());
+    return argc % 2 == 1 && !o.output.empty() && (o.frames > 0 || !o.until.empty());
 }
 
 bool exists(const std::wstring &path)
@@ -203,7 +204,8 @@ bool writeFrame(IMFSample *sample, const VideoType &type, std::FILE *out)
 bool readRun(IMFSourceReader *reader, int run, const VideoType &type, const std::wstring &output, long frames,
              const std::wstring &until)
 {
-    std::FILE *out = _wfopen(output.c_str(), L"wb");
+    // The second run's frames follow the first run's.
+    std::FILE *out = _wfopen(output.c_str(), run == 1 ? L"wb" : L"ab");
     if (!out) {
         std::fprintf(stderr, "FAILED cannot write the frames' file\n");
         return false;
@@ -321,7 +323,7 @@ int wmain(int argc, wchar_t **argv)
     Options options;
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: vistrel-mf-reader --output FILE [--frames N] [--until FILE] "
-                             "[--second-frames M --second-output FILE]\n");
+                             "[--second-frames M] [--second-until FILE]\n");
         return 2;
     }
     if (!check(CoInitializeEx(nullptr, COINIT_MULTITHREADED), "CoInitializeEx"))
@@ -331,7 +333,7 @@ int wmain(int argc, wchar_t **argv)
     // does. (A source stopped behind its reader's back is no longer read by Wine's reader: it stops listening
     // to the source's events at MESourceStopped, and releasing it stops the source once more.)
     bool ok = started && readSource(1, options.output, options.frames, options.until) &&
-              (options.secondFrames == 0 || readSource(2, options.secondOutput, options.secondFrames, {}));
+              (!options.second() || readSource(2, options.output, options.secondFrames, options.secondUntil));
     if (started)
         ok = check(MFShutdown(), "MFShutdown") && ok;
     CoUninitialize();
