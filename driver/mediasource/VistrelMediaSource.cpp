@@ -1,6 +1,7 @@
 #include "driver/mediasource/VistrelMediaSource.h"
 
 #include "driver/capture/MediaProcessingThread.h"
+#include "driver/filter/MessageForwarding.h"
 #include "driver/mediasource/CaptureRun.h"
 #include "driver/mediasource/StreamTypes.h"
 #include "driver/mediasource/VistrelMediaStream.h"
@@ -15,6 +16,9 @@ CUnknown *WINAPI VistrelMediaSource::CreateInstance(LPUNKNOWN lpunk, HRESULT *ph
         *phr = CLASS_E_NOAGGREGATION;
         return NULL;
     }
+    // As every filter does: the driver's log lines, the capture thread's among them, go to the host's
+    // own handler, also in an application that opens the camera through Media Foundation only.
+    qInstallMessageHandler(forwardingMessageHandler);
     VistrelMediaSource *source = new (std::nothrow) VistrelMediaSource(lpunk, phr);
     if (source == NULL) {
         *phr = E_OUTOFMEMORY;
