@@ -106,8 +106,9 @@ public:
             return MF_E_SHUTDOWN;
         pEvent->AddRef();
         m_events.push_back(pEvent);
+        // The event is queued either way: one the work queue cannot take now waits for the next chance.
         if (m_callback != nullptr)
-            return deliverLocked();
+            deliverLocked();
         m_arrived.notify_all();
         return S_OK;
     }

@@ -151,6 +151,36 @@ private slots:
         QCOMPARE(source->Shutdown(), S_OK);
     }
 
+    // NV12 needs even sides: an odd picture is offered, and delivered whole, as 32-bit RGB only.
+    void oddSizeIsOfferedAsRgb32Only()
+    {
+        const QSize odd(1365, 767);
+        FilterTest::saveSettings(30.0, odd);
+        ComPtr<IMFMediaSource> source = createSource();
+        ComPtr<IMFPresentationDescriptor> descriptor;
+        QCOMPARE(source->CreatePresentationDescriptor(descriptor.ReleaseAndGetAddressOf()), S_OK);
+        BOOL selected = FALSE;
+        ComPtr<IMFStreamDescriptor> streamDescriptor;
+        QCOMPARE(
+            descriptor->GetStreamDescriptorByIndex(0, &selected, streamDescriptor.ReleaseAndGetAddressOf()),
+            S_OK);
+        ComPtr<IMFMediaTypeHandler> handler;
+        QCOMPARE(streamDescriptor->GetMediaTypeHandler(handler.ReleaseAndGetAddressOf()), S_OK);
+        DWORD types = 0;
+        QCOMPARE(handler->GetMediaTypeCount(&types), S_OK);
+        QCOMPARE(types, DWORD(1));
+        ComPtr<IMFMediaType> type;
+        QVERIFY(IsEqualGUID(subtypeAt(handler.Get(), 0, type.ReleaseAndGetAddressOf()), MFVideoFormat_RGB32));
+
+        QCOMPARE(start(source.Get(), descriptor.Get()), S_OK);
+        ComPtr<IMFMediaStream> stream = streamOf(nextEvent(source.Get()));
+        QVERIFY(stream);
+        Sample sample;
+        QVERIFY(requestSample(stream.Get(), sample));
+        QVERIFY(sample.bytes == placeholderRgb32(odd));
+        QCOMPARE(source->Shutdown(), S_OK);
+    }
+
     // Start, pause, start again, stop, start again: the events of each step, and what is refused.
     void stateMachineAndEvents()
     {

@@ -237,6 +237,29 @@ private slots:
         QCOMPARE(queue->Shutdown(), S_OK);
     }
 
+    // A consumer's callback may wait for another queue's event (a session waiting on a stream, say): the work
+    // queue must answer that other request meanwhile.
+    void aWaitingCallbackDoesNotHoldUpOthers()
+    {
+        auto first = makeQueue();
+        auto second = makeQueue();
+        std::promise<void> secondRan;
+        std::shared_future<void> secondDone = secondRan.get_future().share();
+        std::promise<void> firstEnded;
+        auto waits = makeCallback([&](IMFAsyncResult *) {
+            secondDone.wait();
+            firstEnded.set_value();
+        });
+        auto answers = makeCallback([&](IMFAsyncResult *) { secondRan.set_value(); });
+        QCOMPARE(first->BeginGetEvent(waits.Get(), nullptr), S_OK);
+        QCOMPARE(second->BeginGetEvent(answers.Get(), nullptr), S_OK);
+        QCOMPARE(first->QueueEventParamVar(MEStreamStarted, GUID_NULL, S_OK, nullptr), S_OK);
+        QCOMPARE(second->QueueEventParamVar(MEStreamStarted, GUID_NULL, S_OK, nullptr), S_OK);
+        firstEnded.get_future().wait();
+        QCOMPARE(first->Shutdown(), S_OK);
+        QCOMPARE(second->Shutdown(), S_OK);
+    }
+
     void startupChecksTheVersion() { QCOMPARE(MFStartup(0x10070), MF_E_BAD_STARTUP_VERSION); }
 };
 
