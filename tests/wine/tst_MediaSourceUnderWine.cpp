@@ -140,6 +140,7 @@ private slots:
 
     void readsThePlaceholderThenTheCameraAndAgain_data();
     void readsThePlaceholderThenTheCameraAndAgain();
+    void directShowAndMediaFoundationApplicationsAtOnce_data();
     void directShowAndMediaFoundationApplicationsAtOnce();
 
 private:
@@ -322,45 +323,64 @@ void TestMediaSourceUnderWine::readsThePlaceholderThenTheCameraAndAgain()
     QCOMPARE(report.finalReferences[1], 0);
 }
 
+void TestMediaSourceUnderWine::directShowAndMediaFoundationApplicationsAtOnce_data()
+{
+    QTest::addColumn<bool>("mediaFoundationFirst");
+    QTest::newRow("Media Foundation joins DirectShow") << false;
+    QTest::newRow("DirectShow joins Media Foundation") << true;
+}
+
 void TestMediaSourceUnderWine::directShowAndMediaFoundationApplicationsAtOnce()
 {
-    // A DirectShow application holds the camera's session; a Media Foundation one joins it and gets the
-    // same camera, through the shared frames. Small frames keep the growing files small.
+    // One application holds the camera's session; the other, of the other kind, joins it and gets the same
+    // camera through the shared frames, while the first is not disturbed. Small frames keep the growing files
+    // small.
+    QFETCH(bool, mediaFoundationFirst);
     const QSize size(320, 240);
     storeSetting("videoResolution", size);
     storeSetting("customResolution", true);
     const auto moving = [](const LiveRecording &recording) {
         return recording.recorded().summary().distinctCamera >= 2;
     };
-
-    LiveRecording directShow(*m_prefix, m_ffmpeg, kDevice, m_work.filePath("dshow.rgb"), size);
-    QVERIFY2(waitUntil([&] { return moving(directShow) || !directShow.running(); }),
-             "the DirectShow application got no moving camera picture");
-    QVERIFY2(directShow.running(), qPrintable(directShow.log()));
-
     const QString stopFile = m_work.filePath("both.stop");
-    std::unique_ptr<LiveRecording> mediaFoundation =
-        startReader(m_work.filePath("mf-both.rgb"), size, stopFile);
-    const int directShowBefore = directShow.frames();
-    QVERIFY2(waitUntil([&] { return moving(*mediaFoundation) || !mediaFoundation->running(); }),
-             "the Media Foundation application got no moving camera picture");
-    // The DirectShow application is not disturbed: camera frames all along.
-    QVERIFY(waitUntil([&] { return directShow.frames() >= directShowBefore + 30 || !directShow.running(); }));
+    std::unique_ptr<LiveRecording> directShow;
+    std::unique_ptr<LiveRecording> mediaFoundation;
+    const auto start = [&](bool media) {
+        if (media)
+            mediaFoundation = startReader(m_work.filePath("mf-both.rgb"), size, stopFile);
+        else
+            directShow = std::make_unique<LiveRecording>(*m_prefix, m_ffmpeg, kDevice,
+                                                         m_work.filePath("dshow.rgb"), size);
+        return media ? mediaFoundation.get() : directShow.get();
+    };
+
+    LiveRecording *first = start(mediaFoundationFirst);
+    QVERIFY2(waitUntil([&] { return moving(*first) || !first->running(); }),
+             "the first application got no moving camera picture");
+    QVERIFY2(first->running(), "the first application ended");
+    const int firstBefore = first->frames();
+    LiveRecording *second = start(!mediaFoundationFirst);
+    QVERIFY2(waitUntil([&] { return moving(*second) || !second->running(); }),
+             "the application that joined got no moving camera picture");
+    QVERIFY(waitUntil([&] { return first->frames() >= firstBefore + 30 || !first->running(); }));
 
     QString out;
     QString why;
     QVERIFY2(finishReader(*mediaFoundation, stopFile, out, why), qPrintable(why));
-    QVERIFY2(directShow.close(), qPrintable(directShow.log()));
+    QVERIFY2(directShow->close(), qPrintable(directShow->log()));
 
     const RecordedFrames::Summary mf = mediaFoundation->recorded().summary();
-    const RecordedFrames::Summary ds = directShow.recorded().summary();
-    const RecordedFrames::Summary dsSince = directShow.recorded(directShowBefore).summary();
-    qInfo().noquote() << "Media Foundation:" << mf.describe() << "\nDirectShow:" << ds.describe();
-    QVERIFY2(mf.distinctCamera >= 2, qPrintable(mf.describe()));
-    QCOMPARE(mf.other, 0);
-    QCOMPARE(mf.placeholderAfterCamera, 0);
-    QCOMPARE(ds.other, 0);
-    QCOMPARE(dsSince.camera, dsSince.frames);
+    const RecordedFrames::Summary ds = directShow->recorded().summary();
+    qInfo().noquote() << "Media Foundation:" << mf.describe();
+    qInfo().noquote() << "DirectShow:" << ds.describe();
+    for (const RecordedFrames::Summary &each : {mf, ds}) {
+        QVERIFY2(each.distinctCamera >= 2, qPrintable(each.describe()));
+        QCOMPARE(each.other, 0);
+        QCOMPARE(each.placeholderAfterCamera, 0);
+    }
+    // The first is not disturbed by the other joining: camera frames all along.
+    const RecordedFrames::Summary firstSince = first->recorded(firstBefore).summary();
+    QCOMPARE(firstSince.camera, firstSince.frames);
 }
 
 QTEST_GUILESS_MAIN(TestMediaSourceUnderWine)
