@@ -89,6 +89,7 @@ std::string probeUsage(const char *program)
            "settings store first, so run it with a throw-away HOME. By default the camera replays pictures\n"
            "that carry their own number; --generated uses the camera stand-in's own test picture, which it\n"
            "encodes per frame (no latency figures then). --through-ring starts a first graph that holds the\n"
-           "camera, so that the measured one gets the camera's picture through the shared frame ring (the CPU\n"
+           "camera, so that the measured one gets the camera's picture through the shared frame ring (the "
+           "CPU\n"
            "figures are then the process's, both graphs included).\n";
 }
