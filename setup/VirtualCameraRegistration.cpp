@@ -73,20 +73,10 @@ const wchar_t *const VirtualCameraRegistration::kFriendlyName = L"Vistrel";
 
 QString VirtualCameraRegistration::sourceId()
 {
-    const GUID &g = CLSID_VistrelMediaSource;
-    return QStringLiteral("{%1-%2-%3-%4%5-%6%7%8%9%10%11}")
-        .arg(g.Data1, 8, 16, QLatin1Char('0'))
-        .arg(g.Data2, 4, 16, QLatin1Char('0'))
-        .arg(g.Data3, 4, 16, QLatin1Char('0'))
-        .arg(g.Data4[0], 2, 16, QLatin1Char('0'))
-        .arg(g.Data4[1], 2, 16, QLatin1Char('0'))
-        .arg(g.Data4[2], 2, 16, QLatin1Char('0'))
-        .arg(g.Data4[3], 2, 16, QLatin1Char('0'))
-        .arg(g.Data4[4], 2, 16, QLatin1Char('0'))
-        .arg(g.Data4[5], 2, 16, QLatin1Char('0'))
-        .arg(g.Data4[6], 2, 16, QLatin1Char('0'))
-        .arg(g.Data4[7], 2, 16, QLatin1Char('0'))
-        .toUpper();
+    OLECHAR text[40] = {};
+    const int length = StringFromGUID2(CLSID_VistrelMediaSource, text, 40);
+    // The count includes the terminating null.
+    return length > 1 ? QString::fromWCharArray(text, length - 1) : QString();
 }
 
 VirtualCameraRegistration::Outcome VirtualCameraRegistration::add()
