@@ -28,7 +28,9 @@ private slots:
     {
         if (QTest::currentTestFailed())
             FilterTest::printLog();
-        QVERIFY(FilterTest::waitFor(FilterTest::nothingAlive));
+        // Media Foundation's objects too: event queues, descriptors, samples.
+        QVERIFY(
+            FilterTest::waitFor([] { return FilterTest::nothingAlive() && VistrelMfLiveObjects() == 0; }));
     }
 
     void filterAndSourceBothShowTheCamera()
