@@ -3,6 +3,7 @@
 #include "driver/capture/MediaProcessingThread.h"
 #include "driver/filter/MessageForwarding.h"
 #include "driver/mediasource/CaptureRun.h"
+#include "driver/mediasource/EventGenerator.h"
 #include "driver/mediasource/StreamTypes.h"
 #include "driver/mediasource/VistrelMediaStream.h"
 
@@ -86,36 +87,25 @@ ComPtr<IMFMediaEventQueue> VistrelMediaSource::eventQueue()
     return m_state == State::Shutdown ? ComPtr<IMFMediaEventQueue>() : m_events;
 }
 
-// The queue is called outside the lock: GetEvent may block until an event comes.
 STDMETHODIMP VistrelMediaSource::GetEvent(DWORD dwFlags, IMFMediaEvent **ppEvent)
 {
-    CheckPointer(ppEvent, E_POINTER);
-    *ppEvent = NULL;
-    const ComPtr<IMFMediaEventQueue> events = eventQueue();
-    return events ? events->GetEvent(dwFlags, ppEvent) : MF_E_SHUTDOWN;
+    return EventGenerator::getEvent(eventQueue(), dwFlags, ppEvent);
 }
 
 STDMETHODIMP VistrelMediaSource::BeginGetEvent(IMFAsyncCallback *pCallback, IUnknown *punkState)
 {
-    CheckPointer(pCallback, E_POINTER);
-    const ComPtr<IMFMediaEventQueue> events = eventQueue();
-    return events ? events->BeginGetEvent(pCallback, punkState) : MF_E_SHUTDOWN;
+    return EventGenerator::beginGetEvent(eventQueue(), pCallback, punkState);
 }
 
 STDMETHODIMP VistrelMediaSource::EndGetEvent(IMFAsyncResult *pResult, IMFMediaEvent **ppEvent)
 {
-    CheckPointer(ppEvent, E_POINTER);
-    *ppEvent = NULL;
-    CheckPointer(pResult, E_POINTER);
-    const ComPtr<IMFMediaEventQueue> events = eventQueue();
-    return events ? events->EndGetEvent(pResult, ppEvent) : MF_E_SHUTDOWN;
+    return EventGenerator::endGetEvent(eventQueue(), pResult, ppEvent);
 }
 
 STDMETHODIMP VistrelMediaSource::QueueEvent(MediaEventType met, REFGUID guidExtendedType, HRESULT hrStatus,
                                             const PROPVARIANT *pvValue)
 {
-    const ComPtr<IMFMediaEventQueue> events = eventQueue();
-    return events ? events->QueueEventParamVar(met, guidExtendedType, hrStatus, pvValue) : MF_E_SHUTDOWN;
+    return EventGenerator::queueEvent(eventQueue(), met, guidExtendedType, hrStatus, pvValue);
 }
 
 STDMETHODIMP VistrelMediaSource::GetCharacteristics(DWORD *pdwCharacteristics)

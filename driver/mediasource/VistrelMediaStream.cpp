@@ -1,6 +1,7 @@
 #include "driver/mediasource/VistrelMediaStream.h"
 
 #include "driver/mediasource/CaptureRun.h"
+#include "driver/mediasource/EventGenerator.h"
 
 #include <new>
 
@@ -61,36 +62,25 @@ ComPtr<IMFMediaEventQueue> VistrelMediaStream::eventQueue()
     return m_state == State::Shutdown ? ComPtr<IMFMediaEventQueue>() : m_events;
 }
 
-// The queue is called outside the lock: GetEvent may block until an event comes.
 STDMETHODIMP VistrelMediaStream::GetEvent(DWORD dwFlags, IMFMediaEvent **ppEvent)
 {
-    CheckPointer(ppEvent, E_POINTER);
-    *ppEvent = NULL;
-    const ComPtr<IMFMediaEventQueue> events = eventQueue();
-    return events ? events->GetEvent(dwFlags, ppEvent) : MF_E_SHUTDOWN;
+    return EventGenerator::getEvent(eventQueue(), dwFlags, ppEvent);
 }
 
 STDMETHODIMP VistrelMediaStream::BeginGetEvent(IMFAsyncCallback *pCallback, IUnknown *punkState)
 {
-    CheckPointer(pCallback, E_POINTER);
-    const ComPtr<IMFMediaEventQueue> events = eventQueue();
-    return events ? events->BeginGetEvent(pCallback, punkState) : MF_E_SHUTDOWN;
+    return EventGenerator::beginGetEvent(eventQueue(), pCallback, punkState);
 }
 
 STDMETHODIMP VistrelMediaStream::EndGetEvent(IMFAsyncResult *pResult, IMFMediaEvent **ppEvent)
 {
-    CheckPointer(ppEvent, E_POINTER);
-    *ppEvent = NULL;
-    CheckPointer(pResult, E_POINTER);
-    const ComPtr<IMFMediaEventQueue> events = eventQueue();
-    return events ? events->EndGetEvent(pResult, ppEvent) : MF_E_SHUTDOWN;
+    return EventGenerator::endGetEvent(eventQueue(), pResult, ppEvent);
 }
 
 STDMETHODIMP VistrelMediaStream::QueueEvent(MediaEventType met, REFGUID guidExtendedType, HRESULT hrStatus,
                                             const PROPVARIANT *pvValue)
 {
-    const ComPtr<IMFMediaEventQueue> events = eventQueue();
-    return events ? events->QueueEventParamVar(met, guidExtendedType, hrStatus, pvValue) : MF_E_SHUTDOWN;
+    return EventGenerator::queueEvent(eventQueue(), met, guidExtendedType, hrStatus, pvValue);
 }
 
 STDMETHODIMP VistrelMediaStream::GetMediaSource(IMFMediaSource **ppMediaSource)

@@ -15,6 +15,33 @@ template <class T> T *taskMemCopy(const T *source, size_t count)
     return copy;
 }
 
+// The types whose value sits in the PROPVARIANT itself: nothing to copy or free beside it.
+bool holdsValueInPlace(VARTYPE vt)
+{
+    switch (vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2:
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_I8:
+    case VT_UI8:
+    case VT_R4:
+    case VT_R8:
+    case VT_BOOL:
+    case VT_ERROR:
+    case VT_FILETIME:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 HRESULT PropVariantClear(PROPVARIANT *pvar)
@@ -41,26 +68,10 @@ HRESULT PropVariantClear(PROPVARIANT *pvar)
         if (pvar->punkVal != nullptr)
             pvar->punkVal->Release();
         break;
-    case VT_EMPTY:
-    case VT_NULL:
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_I8:
-    case VT_UI8:
-    case VT_R4:
-    case VT_R8:
-    case VT_BOOL:
-    case VT_ERROR:
-    case VT_FILETIME:
-        break;
     default:
-        return DISP_E_BADVARTYPE;
+        if (!holdsValueInPlace(pvar->vt))
+            return DISP_E_BADVARTYPE;
+        break;
     }
     PropVariantInit(pvar);
     return S_OK;
@@ -107,26 +118,10 @@ HRESULT PropVariantCopy(PROPVARIANT *pvarDest, const PROPVARIANT *pvarSrc)
         if (pvarSrc->punkVal != nullptr)
             pvarSrc->punkVal->AddRef();
         break;
-    case VT_EMPTY:
-    case VT_NULL:
-    case VT_I1:
-    case VT_UI1:
-    case VT_I2:
-    case VT_UI2:
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-    case VT_I8:
-    case VT_UI8:
-    case VT_R4:
-    case VT_R8:
-    case VT_BOOL:
-    case VT_ERROR:
-    case VT_FILETIME:
-        break;
     default:
-        return DISP_E_BADVARTYPE;
+        if (!holdsValueInPlace(pvarSrc->vt))
+            return DISP_E_BADVARTYPE;
+        break;
     }
     *pvarDest = copy;
     return S_OK;
